@@ -1,0 +1,34 @@
+# tarvo_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [GL])
+#
+# One GoogleTest executable; every TEST becomes its own CTest case (discovered when ctest runs,
+# so nothing executes at build time). GL tests carry the label "gl"; `make test` runs the whole
+# suite under xvfb-run when no display is set.
+include(GoogleTest)
+
+function(tarvo_add_test)
+  cmake_parse_arguments(T "GL" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main Threads::Threads)
+  target_compile_definitions(${T_NAME} PRIVATE TARVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                               TARVO_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  set(labels ${T_LABELS})
+  if(T_GL)
+    list(APPEND labels gl)
+  endif()
+  set(props TIMEOUT 300)
+  if(labels)
+    list(APPEND props LABELS "${labels}")
+  endif()
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
+    PROPERTIES ${props})
+endfunction()
+
+# tarvo_add_benchmark(NAME <name> SOURCES <files...> LIBS <targets...>)
+function(tarvo_add_benchmark)
+  cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${B_NAME} ${B_SOURCES})
+  target_link_libraries(${B_NAME} PRIVATE ${B_LIBS} benchmark::benchmark benchmark::benchmark_main Threads::Threads)
+endfunction()
