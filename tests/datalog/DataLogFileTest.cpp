@@ -3,10 +3,13 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -414,6 +417,38 @@ TEST_F(DataLogTest, RowsOfASectionHaveTheFrequencyRowsColumnCount) {
   ASSERT_EQ(l.size(), 8u);
   EXPECT_EQ(split(l[2], ',')[1], " 2400");
   for (size_t i = 3; i < l.size(); ++i) EXPECT_EQ(split(l[i], ',').size(), split(l[2], ',').size()) << i;
+}
+
+}  // namespace
+}  // namespace tarvo
+
+namespace tarvo {
+namespace {
+
+// The menu flips dataLogState and the controller acknowledges configurations on other threads
+// while the packet thread logs: no row may be torn and the file must stay well formed.
+TEST_F(DataLogTest, StateChangesFromOtherThreadsWhileLogging) {
+  log.setOutputPath(dir.file("busy.csv"));
+  std::atomic<bool> done{false};
+  std::thread menu([&] {
+    for (int i = 0; i < 300 && !done; ++i) {
+      model.runtime.dataLogState = (i % 3 == 0) ? DATALOG_STOP_REQUESTED : DATALOG_START_REQUESTED;
+      log.configureAcknowledged();
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  const auto values = ramp(245, -90.0f);
+  for (int i = 0; i < 400; ++i) {
+    clock.advanceMs(10);
+    sweep(BAND_2G4, values);
+  }
+  done = true;
+  menu.join();
+  log.stopLog();
+  for (const std::string& line : linesOf(dir.file("busy.csv"))) {
+    const size_t fields = split(line, ',').size();
+    EXPECT_TRUE(line == "Spectrum" || line.rfind("Spectrum Mode", 0) == 0 || fields == 246u) << line.substr(0, 40);
+  }
 }
 
 }  // namespace

@@ -450,10 +450,12 @@ TEST_F(SettingsPersistenceTest, KilledWhileSavingLeavesOneWholeConfiguration) {
 
     eng::UserDefault s(path);
     EXPECT_TRUE(s.movedAsidePath().empty());
+    // Killed before its first save completed: the slot is still unwritten (loading it now would
+    // write the defaults).
+    if (s.getIntegerForKey("config1.version", -1) == -1) continue;
     AnalyzerModel m;
     ASSERT_TRUE(loadConfiguration(m, 1, s));
     const int g = m.graticule;
-    if (s.getIntegerForKey("config1.version", -1) == -1) continue;
     EXPECT_GE(g, last);
     last = g;
     EXPECT_EQ(m.alerts, g);
