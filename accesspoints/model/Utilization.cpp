@@ -26,15 +26,20 @@ struct PassContext {
   const ScanStatistics& stats;
   float floorDbm;
   double binsPerMHz;
+  // Whether list entry i is selected for optimisation, worked out once per pass.
+  std::vector<char> selectedAt;
 
   static PassContext of(const AnalyzerModel& model) {
     const auto info = model.deviceInfo();
     const float floorDbm = std::isfinite(info->band1MinDbm) ? info->band1MinDbm : FALLBACK_FLOOR_DBM;
-    return {model.band24.sweepHistory, model.accessPoints, model.scanStatistics, floorDbm,
-            static_cast<double>(info->band1BinsPerSweep) / 100.0};
+    PassContext ctx{model.band24.sweepHistory, model.accessPoints, model.scanStatistics, floorDbm,
+                    static_cast<double>(info->band1BinsPerSweep) / 100.0, {}};
+    ctx.selectedAt.reserve(model.accessPoints.size());
+    for (const auto& e : model.accessPoints) ctx.selectedAt.push_back(e && selectionContains(ctx.stats, e->bssid));
+    return ctx;
   }
 
-  bool selected(const AccessPoint& ap) const { return selectionContains(stats, ap.bssid); }
+  bool selected(size_t index) const { return selectedAt[index] != 0; }
 
   // Utilisation of the access point's span on channel n over the newest rows; 0 when it has
   // no span there.
@@ -52,12 +57,13 @@ struct PassContext {
       for (int bin = bins.first; bin <= bins.last; ++bin) {
         const float level = row[bin];
         if (!std::isfinite(level)) continue;  // a corrupt calibration must not poison the mean
-        sum += (static_cast<double>(level) - floorDbm) / headroom;
+        sum += level;
         ++count;
       }
     }
     if (count == 0) return 0.0f;
-    return static_cast<float>(std::clamp(sum / static_cast<double>(count) * 100.0, -1e9, 1e9));
+    const double mean = sum / static_cast<double>(count);
+    return static_cast<float>(std::clamp((mean - floorDbm) / headroom * 100.0, -1e9, 1e9));
   }
 
   float weight(const AccessPoint& victim, const AccessPoint& other) const {
@@ -82,10 +88,10 @@ float gradeOn(const PassContext& ctx, const AccessPoint& a, int n) {
     utilization = ctx.utilizationOn(a, n);
     const int s = secondaryChannelOn(a, n);
     const ChannelSpan range = overlapRange(a, n).value_or(ChannelSpan{0, 0});
-    for (const auto& entry : ctx.list) {
-      if (!entry) continue;
-      const AccessPoint& b = *entry;
-      if (b.band != a.band || b.bssid == a.bssid || ctx.selected(b)) continue;
+    for (size_t i = 0; i < ctx.list.size(); ++i) {
+      if (!ctx.list[i]) continue;
+      const AccessPoint& b = *ctx.list[i];
+      if (b.band != a.band || b.bssid == a.bssid || ctx.selected(i)) continue;
       const int bc = b.channel;
       const int t = secondaryChannelOn(b, bc);
       if (coChannel(n, s, bc, t)) {
@@ -157,7 +163,7 @@ void updateUtilization(AnalyzerModel& model, bool forced) {
     if (!list[i]) continue;
     AccessPoint& a = *list[i];
     if (a.band != BAND_2G4 || a.channel == 0) continue;
-    const bool selected = ctx.selected(a);
+    const bool selected = ctx.selected(i);
     const int c = a.channel;
 
     a.utilization = ctx.utilizationOn(a, c);
@@ -169,7 +175,7 @@ void updateUtilization(AnalyzerModel& model, bool forced) {
     for (size_t j = i + 1; j < list.size(); ++j) {
       if (!list[j]) continue;
       AccessPoint& b = *list[j];
-      if (b.band != BAND_2G4 || ctx.selected(b)) continue;
+      if (b.band != BAND_2G4 || ctx.selected(j)) continue;
       const int bc = b.channel;
       const int t = secondaryChannelOn(b, bc);
       if (coChannel(c, s, bc, t)) {
