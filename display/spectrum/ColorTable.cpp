@@ -43,37 +43,34 @@ Rgb hsvToRgb(float hue, float s, float v) {
 
 namespace {
 
+// The ramps are linear blends of whole numbers, so they are worked out in integers: exactly
+// the truncation of the real-valued blend, with no float landing a hair below a whole value.
 // trunc(255 × i ÷ (n − 1)) as a byte; the only entry of a one-entry table is the bottom.
-uint8_t rampValue(int i, int n) {
+int rampValue(int i, int n) {
   if (n <= 1) return 0;
-  return static_cast<uint8_t>(255.0 * i / (n - 1));
+  return static_cast<int>((255LL * i) / (n - 1));
 }
 
-uint8_t mix(float from, float to, float t) { return static_cast<uint8_t>(from * (1.0f - t) + to * t); }
+// trunc(from × (1 − t) + to × t) with t = v ÷ den, for from <= to.
+uint8_t blend(int from, int to, int v, int den) { return static_cast<uint8_t>(from + ((to - from) * v) / den); }
 
 Rgb entry(int index, int i, int n) {
-  const uint8_t v = rampValue(i, n);
-  const float t = v / 255.0f;
+  const int v = rampValue(i, n);
   switch (index) {
     case COLOR_MAP_RAINBOW: {
       const float f = n <= 1 ? 0.0f : static_cast<float>(i) / static_cast<float>(n - 1);
       return hsvToRgb(300.0f - 300.0f * f, 1.0f, 1.0f);
     }
-    case COLOR_MAP_FIRE: {
-      if (v <= 85) {
-        const float a = v / 85.0f;
-        return Rgb{mix(85, 255, a), 0, 0};
-      }
-      if (v <= 170) {
-        const float a = (v - 85) / 85.0f;
-        return Rgb{255, static_cast<uint8_t>(255.0f * a), 0};
-      }
-      const float a = (v - 170) / 85.0f;
-      return Rgb{255, 255, static_cast<uint8_t>(255.0f * a)};
+    case COLOR_MAP_FIRE:
+      if (v <= 85) return Rgb{blend(85, 255, v, 85), 0, 0};
+      if (v <= 170) return Rgb{255, blend(0, 255, v - 85, 85), 0};
+      return Rgb{255, 255, blend(0, 255, v - 170, 85)};
+    case COLOR_MAP_XRAY: return Rgb{blend(86, 174, v, 255), blend(93, 246, v, 255), blend(84, 235, v, 255)};
+    case COLOR_MAP_GREEN: return Rgb{0, blend(50, 255, v, 255), 0};
+    default: {
+      const auto g = static_cast<uint8_t>(v);
+      return Rgb{g, g, g};
     }
-    case COLOR_MAP_XRAY: return Rgb{mix(86, 174, t), mix(93, 246, t), mix(84, 235, t)};
-    case COLOR_MAP_GREEN: return Rgb{0, mix(50, 255, t), 0};
-    default: return Rgb{v, v, v};
   }
 }
 

@@ -17,11 +17,13 @@ TraceProcessingSettings traceProcessingSettings(const AnalyzerModel& model, int 
 
 int sweepsInWindow(float seconds, float periodSeconds, int historyRows) {
   if (historyRows <= 0) return 0;
-  const double ratio = static_cast<double>(seconds) / static_cast<double>(periodSeconds);
+  // In single precision, as the settings are: 1.0 s at 0.1 s per sweep is exactly 10 sweeps
+  // (in double the float 0.1 makes it 9.99...).
+  const float ratio = seconds / periodSeconds;
   // NaN (missing window, or 0 ÷ 0) and negative windows cover no sweep; a zero period makes
   // any positive window infinite, so it covers the whole history.
-  if (!(ratio >= 0.0)) return 0;
-  if (ratio >= historyRows) return historyRows;
+  if (!(ratio >= 0.0f)) return 0;
+  if (ratio >= static_cast<float>(historyRows)) return historyRows;
   return static_cast<int>(ratio);
 }
 
