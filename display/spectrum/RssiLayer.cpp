@@ -130,7 +130,6 @@ void RssiLayer::layoutHeatMapSprites() {
 void RssiLayer::update(float dt) {
   dt_ = dt;
   eng::Layer::update(dt);
-  layoutHeatMapSprites();
   const bool heatMapShown = (visible_ & 1u) != 0;
   for (int band : {BAND_2G4, BAND_5G}) {
     if (!(band == BAND_2G4 ? band24_ : band5_)) continue;
@@ -144,6 +143,8 @@ void RssiLayer::update(float dt) {
     if (store.newSweep) processSweep(store, traceProcessingSettings(model(), band));
     if (heatMapShown && store.heatMapDirty) buildHeatMap(band);
   }
+  // After the heat-map step, so a new picture is placed in the frame that uploads it.
+  layoutHeatMapSprites();
 }
 
 void RssiLayer::buildHeatMap(int band) {
