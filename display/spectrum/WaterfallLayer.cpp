@@ -41,6 +41,9 @@ bool WaterfallLayer::init() {
     return false;
   texture_->setMaxS(0);
   texture_->setMaxT(0);
+  // Nearest texels: each sweep is a row of its own, never blended into its neighbours or into
+  // the empty rows above the newest one.
+  texture_->setAliasTexParameters();
   sprite_ = eng::Sprite::createWithTexture(texture_.get());
   if (!sprite_) return false;
   const eng::Size size = getContentSize();
