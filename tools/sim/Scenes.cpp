@@ -385,8 +385,8 @@ std::vector<float> PowerScene::roll(int64_t first, double dt, int count) const {
         if (overlaps(0.1024, 0.081, 0.0004)) level = std::max(level, -34.0 + rng.gaussian(0.0, 1.0));
         const int64_t block = static_cast<int64_t>(std::floor(t0 / 0.02));
         Rng blockRng(seed_, STREAM_ROLL + 1, static_cast<uint64_t>(block));
-        const double likelihood = 0.35 + 0.3 * std::sin(TWO_PI * t0 / 7.0);
-        if (blockRng.uniform() < likelihood && rng.chance(0.6)) level = std::max(level, rng.gaussian(-26.0, 3.0));
+        const double likelihood = 0.2 + 0.15 * std::sin(TWO_PI * t0 / 7.0);
+        if (blockRng.uniform() < likelihood && rng.chance(0.3)) level = std::max(level, rng.gaussian(-26.0, 3.0));
         break;
       }
       case SceneKind::Dect:
