@@ -202,7 +202,7 @@ std::vector<float> SpectrumScene::sweep(int index, const BinPlan& plan) const {
       Rng rng(seed_, STREAM_HOPS, static_cast<uint64_t>(k), static_cast<uint64_t>(band_));
       const bool call = callActive(phase);
       const int bursts = rng.poisson(call ? 7.0 : 1.2);
-      const double sigma = band_ == BAND_5G ? 0.6 : 0.45;
+      const double sigma = band_ == BAND_5G ? 0.5 : 0.35;
       for (int b = 0; b < bursts; ++b) {
         const double f0 = hopChannelsMHz_[rng.below(static_cast<int>(hopChannelsMHz_.size()))];
         // Base station near, handset further away; beacons come from the base only.
