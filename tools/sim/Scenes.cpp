@@ -106,6 +106,7 @@ SpectrumScene::SpectrumScene(SceneKind kind, int band, uint32_t seed, float nois
         e.airtime = ap.airtime;
         e.busyShare = ap.busyShare;
         e.spellSweeps = 4 + rng.below(20);
+        e.spellOffset = rng.below(loop_);
         emitters_.push_back(e);
       }
       break;
@@ -187,8 +188,12 @@ std::vector<float> SpectrumScene::sweep(int index, const BinPlan& plan) const {
         if (population.accessPoints()[i].band != band_) continue;
         const Emitter& e = emitters_[apIndex++];
         const float drift = population.rssiAt(i, phase) - population.accessPoints()[i].rssiDbm;
-        // Busy spells: more likely in some stretches of the loop than in others.
-        const int spell = k / e.spellSweeps;
+        // Busy spells: a whole number of them per loop, each emitter's starting at its own
+        // offset (so they never all change at once, not even where the loop wraps), and more
+        // likely in some stretches of the loop than in others.
+        const int spells = std::max(1, loop_ / e.spellSweeps);
+        const int shifted = (k + e.spellOffset) % loop_;
+        const int spell = static_cast<int>(static_cast<int64_t>(shifted) * spells / loop_);
         Rng spellRng(seed_, STREAM_SPELL, static_cast<uint64_t>(spell), static_cast<uint64_t>(emitterIndex + 100 * band_));
         const double likelihood = e.busyShare * (1.0 + 0.6 * std::sin(TWO_PI * (phase + 0.37 * emitterIndex)));
         const bool busy = spellRng.uniform() < likelihood;
@@ -218,9 +223,11 @@ std::vector<float> SpectrumScene::sweep(int index, const BinPlan& plan) const {
     }
     case SceneKind::Dss: {
       const bool call = callActive(phase);
-      const int pair = std::min(static_cast<int>(phase * 3.0), 2);
-      const Emitter base{Shape::Dsss, dssCentersMHz_[2 * pair], 22.0, -50.0f, 0.0f, 0.0f, 1};
-      const Emitter handset{Shape::Dsss, dssCentersMHz_[2 * pair + 1], 22.0, -61.0f, 0.0f, 0.0f, 1};
+      // The phone changes channel pair in the middle of each idle spell, where nothing shows.
+      const double offset = static_cast<double>(seed_ % 97) / 97.0;
+      const int pair = static_cast<int>(std::floor(3.0 * phase + offset + 0.25)) % 3;
+      const Emitter base{Shape::Dsss, dssCentersMHz_[2 * pair], 22.0, -50.0f, 0.0f, 0.0f, 1, 0};
+      const Emitter handset{Shape::Dsss, dssCentersMHz_[2 * pair + 1], 22.0, -61.0f, 0.0f, 0.0f, 1, 0};
       addEmitterRuns(base, 0, base.peakDbm, call ? 0.92 : 0.04);
       if (call) addEmitterRuns(handset, 1, handset.peakDbm, 0.88);
       break;

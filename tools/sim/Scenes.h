@@ -71,6 +71,7 @@ class SpectrumScene {
     float airtime;    // share on air during a busy spell
     float busyShare;  // share of sweeps in busy spells
     int spellSweeps;  // length of one spell
+    int spellOffset;  // where this emitter's spells start in the loop
   };
   double phaseOf(int index) const;
   bool callActive(double phase) const;
