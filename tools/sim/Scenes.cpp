@@ -404,7 +404,7 @@ std::vector<float> PowerScene::roll(int64_t first, double dt, int count) const {
       case SceneKind::Dss:
         if (call) {
           if (rng.chance(0.92)) level = std::max(level, rng.gaussian(-26.0, 1.5));
-        } else if (overlaps(0.05, 0.0, 0.0008)) {
+        } else if (overlaps(0.213, 0.0, 0.0008)) {  // idle: the base beacons a few times a second
           level = std::max(level, -27.0 + rng.gaussian(0.0, 1.0));
         }
         break;
