@@ -31,6 +31,8 @@ struct SimAccessPoint {
   int secondaryChannel = 0;  // 0 none, 1 above, 2 below (40 MHz)
   int centerChannel = 0;     // 80 MHz: the centre channel (sent as the first auxiliary byte)
   int security = SECURITY_WPA2;
+  // 1, 2 or 3 as flagged; 0 only for open and WPS access points (the wire cannot say "no
+  // cipher" for the others: they decode as -1).
   int cipher = 2;
   uint8_t phyBits = PHY_B | PHY_G | PHY_N;
   uint8_t kindCode = 0;
