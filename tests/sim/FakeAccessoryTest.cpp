@@ -2,7 +2,9 @@
 // and the faults it can inject. Configure commands are put together here from the byte layouts.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <numeric>
+#include <thread>
 
 #include "acquisition/protocol/AccessoryProtocol.h"
 #include "tools/sim/FakeAccessory.h"
@@ -347,6 +349,31 @@ TEST(FakeAccessory, MutedAnswersAndClockJumps) {
   EXPECT_EQ(frames(6, fake.pendingFrames(3600000)).size(), 50u);
   EXPECT_EQ(fake.nextFrameDueMs(), 3600200);
   EXPECT_EQ(frames(6, fake.pendingFrames(3600400)).size(), 2u);
+}
+
+// The link thread writes commands while a test thread drains frames (ThreadSanitizer build).
+TEST(FakeAccessory, CommandsAndFramesFromTwoThreads) {
+  FakeAccessory fake(GENERATION_TARVO2);
+  std::atomic<bool> done{false};
+  std::atomic<int64_t> clock{0};
+  std::thread link([&] {
+    for (int i = 0; i < 200; ++i) {
+      const int64_t now = clock.fetch_add(10);
+      send(fake, i % 50 == 0 ? STOP : SWEEP, now);
+      if (i % 20 == 0) send(fake, SCAN, now);
+    }
+    done = true;
+  });
+  size_t bytes = 0;
+  while (!done) {
+    bytes += fake.pendingFrames(clock.load()).size();
+    (void)fake.configuration();
+    (void)fake.nextFrameDueMs();
+  }
+  link.join();
+  bytes += fake.pendingFrames(clock.load() + 1000).size();
+  EXPECT_GT(bytes, 0u);
+  EXPECT_EQ(fake.commands().size(), 210u);
 }
 
 }  // namespace
