@@ -194,6 +194,25 @@ TEST(RoundTrip, ScanRecordsDecodeToThePopulation) {
   }
 }
 
+TEST(RoundTrip, AcknowledgementsAndTheEmptySweep) {
+  for (int gen : {2, 6, 7}) {
+    SCOPED_TRACE(gen);
+    Calibrated k = calibrated(gen);
+    const Bytes ack = encodeConfigureAck(5);
+    EXPECT_EQ(k.decoder->isAck(ack.data(), 3), 0);
+    EXPECT_EQ(k.decoder->frameLength(ack.data(), 3), 3);
+    const Bytes stop = encodeStopAck();
+    EXPECT_EQ(k.decoder->isStopAck(stop.data(), 4), gen == 2 ? -99 : 0);
+  }
+  Calibrated dual = calibrated(7);
+  const Bytes empty = encodeEmptySweep();
+  float values[16];
+  int count = -1, band = -1, segment = -1;
+  EXPECT_EQ(dual.decoder->frameLength(empty.data(), 4), 4);
+  EXPECT_EQ(dual.decoder->decodeSpectrum(empty.data(), 4, values, 16, &count, &band, &segment), 0);
+  EXPECT_EQ(count, 0);
+}
+
 // Every frame of every recording decodes with the decoder its own discover file calibrates.
 TEST(RoundTrip, EveryRecordingDecodes) {
   AnalyzerModel model;
