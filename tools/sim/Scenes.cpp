@@ -397,9 +397,11 @@ std::vector<float> PowerScene::roll(int64_t first, double dt, int count) const {
         break;
       }
       case SceneKind::Dect:
-        // 10 ms frames: the base's slot, then the handset's half a frame later during calls.
-        if (overlaps(0.010, 0.0, 0.000417)) level = std::max(level, -20.0 + rng.gaussian(0.0, 0.3));
-        if (call && overlaps(0.010, 0.005, 0.000417)) level = std::max(level, -28.0 + rng.gaussian(0.0, 0.3));
+        // 10.4 ms frames (the 2.4 GHz hopping phone keeps its own frame, not the 10 ms of
+        // 1.9 GHz DECT, so decimated views beat instead of aliasing onto one phase): the base's
+        // slot, then the handset's half a frame later during calls.
+        if (overlaps(0.0104, 0.0, 0.000417)) level = std::max(level, -20.0 + rng.gaussian(0.0, 0.3));
+        if (call && overlaps(0.0104, 0.0052, 0.000417)) level = std::max(level, -28.0 + rng.gaussian(0.0, 0.3));
         break;
       case SceneKind::Dss:
         if (call) {
