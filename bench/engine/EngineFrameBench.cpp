@@ -5,7 +5,6 @@
 // Without an X display the program runs itself again under xvfb-run.
 #include <GL/glew.h>
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "engine/Engine.h"
+#include "engine/testing/Xvfb.h"
 
 using namespace eng;
 
@@ -116,20 +116,7 @@ BENCHMARK(BM_Engine_FrameHeadless)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* display = std::getenv("DISPLAY");
-  if ((!display || !*display) && !std::getenv("TARVO_XVFB_CHILD")) {
-    setenv("TARVO_XVFB_CHILD", "1", 1);
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::vector<std::string> args{"xvfb-run", "-a", "-s", "-screen 0 1280x800x24",
-                                  n > 0 ? std::string(self, size_t(n)) : argv[0]};
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    std::vector<char*> cargs;
-    for (auto& a : args) cargs.push_back(a.data());
-    cargs.push_back(nullptr);
-    execvp("xvfb-run", cargs.data());
-    std::perror("xvfb-run");
-  }
+  eng::testing::reexecUnderXvfbIfNoDisplay(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
