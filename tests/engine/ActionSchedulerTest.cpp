@@ -157,3 +157,25 @@ TEST_F(ActionTest, TimersMayUnscheduleThemselvesAndOthers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ActionTest, RescheduledOneShotWaitsItsWholeDelayAgain) {
+  int fired = 0;
+  node->scheduleOnce([&](float) { ++fired; }, 1.0f, "longPress");
+  for (int i = 0; i < 8; ++i) director().stepFrame(0.1f);
+  node->scheduleOnce([&](float) { ++fired; }, 1.0f, "longPress");  // a new press
+  for (int i = 0; i < 8; ++i) director().stepFrame(0.1f);
+  EXPECT_EQ(fired, 0);
+  for (int i = 0; i < 3; ++i) director().stepFrame(0.1f);
+  EXPECT_EQ(fired, 1);
+}
+
+TEST_F(ActionTest, RepeatedSequenceKeepsItsPeriod) {
+  int calls = 0;
+  node->runAction(RepeatForever::create(Sequence::create({DelayTime::create(0.25f), CallFunc::create([&] { ++calls; })})));
+  for (int i = 0; i < 100; ++i) director().stepFrame(0.1f);  // 10 s
+  EXPECT_EQ(calls, 40);
+}
+
+}  // namespace
