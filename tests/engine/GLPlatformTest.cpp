@@ -179,4 +179,27 @@ TEST_F(PlatformGLTest, MinimiseRestoreAndCloseRunTheHooksThenRunReturns) {
       << "closing saves like going to the background";
 }
 
+class ClosingApp : public Application {
+ public:
+  std::vector<std::string> hooks;
+  bool applicationDidFinishLaunching() override {
+    hooks.push_back("launch");
+    Director* d = Director::getInstance();
+    d->setOpenGLView(GLView::createOffscreen(Size(960, 640)));
+    if (!d->getOpenGLView()) return false;
+    d->runWithScene(Scene::create());
+    d->getRunningScene()->scheduleOnce([](float) { Director::getInstance()->getOpenGLView()->requestClose(); }, 0.05f,
+                                       "close");
+    return true;
+  }
+  void applicationDidEnterBackground() override { hooks.push_back("background"); }
+  void applicationWillEnterForeground() override { hooks.push_back("foreground"); }
+};
+
+TEST_F(PlatformGLTest, AProgrammaticCloseStillRunsTheBackgroundHandlerOnce) {
+  ClosingApp app;
+  EXPECT_EQ(app.run(), 0);
+  EXPECT_EQ(app.hooks, (std::vector<std::string>{"launch", "background"}));
+}
+
 }  // namespace
