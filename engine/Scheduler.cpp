@@ -134,7 +134,11 @@ void Scheduler::update(float dt) {
   for (size_t i = 0; i < updates_.size(); ++i) {
     UpdateEntry& e = updates_[i];
     if (e.removed || paused_.count(e.target)) continue;
-    e.target->update(dt);
+    // Held for the call: an update may remove its own node from the scene.
+    Node* target = e.target;
+    target->retain();
+    target->update(dt);
+    target->release();
   }
   for (size_t i = 0; i < timers_.size(); ++i) {
     Timer& t = *timers_[i];

@@ -179,3 +179,39 @@ TEST_F(ActionTest, RepeatedSequenceKeepsItsPeriod) {
 }
 
 }  // namespace
+
+namespace {
+
+class SelfRemover : public Node {
+ public:
+  static SelfRemover* create(bool* destroyed) {
+    auto* n = new SelfRemover();
+    n->destroyed_ = destroyed;
+    n->autorelease();
+    return n;
+  }
+  void update(float) override {
+    removeFromParentAndCleanup(true);
+    ranAfterRemoval = getParent() == nullptr;  // still a valid object here
+  }
+  bool ranAfterRemoval = false;
+
+ protected:
+  ~SelfRemover() override { *destroyed_ = true; }
+
+ private:
+  bool* destroyed_ = nullptr;
+};
+
+TEST_F(ActionTest, ANodeMayRemoveItselfFromItsOwnUpdate) {
+  bool destroyed = false;
+  SelfRemover* n = SelfRemover::create(&destroyed);
+  scene->addChild(n);
+  director().stepFrame(0.1f);  // the pool lets go: the parent holds the only reference
+  n->scheduleUpdate();
+  director().stepFrame(0.1f);  // removal drops that reference while update() still runs
+  EXPECT_TRUE(destroyed);
+  director().stepFrame(0.1f);
+}
+
+}  // namespace
