@@ -157,3 +157,61 @@ TEST_F(ActionTest, TimersMayUnscheduleThemselvesAndOthers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ActionTest, RescheduledOneShotWaitsItsWholeDelayAgain) {
+  int fired = 0;
+  node->scheduleOnce([&](float) { ++fired; }, 1.0f, "longPress");
+  for (int i = 0; i < 8; ++i) director().stepFrame(0.1f);
+  node->scheduleOnce([&](float) { ++fired; }, 1.0f, "longPress");  // a new press
+  for (int i = 0; i < 8; ++i) director().stepFrame(0.1f);
+  EXPECT_EQ(fired, 0);
+  for (int i = 0; i < 3; ++i) director().stepFrame(0.1f);
+  EXPECT_EQ(fired, 1);
+}
+
+TEST_F(ActionTest, RepeatedSequenceKeepsItsPeriod) {
+  int calls = 0;
+  node->runAction(RepeatForever::create(Sequence::create({DelayTime::create(0.25f), CallFunc::create([&] { ++calls; })})));
+  for (int i = 0; i < 100; ++i) director().stepFrame(0.1f);  // 10 s
+  EXPECT_EQ(calls, 40);
+}
+
+}  // namespace
+
+namespace {
+
+class SelfRemover : public Node {
+ public:
+  static SelfRemover* create(bool* destroyed) {
+    auto* n = new SelfRemover();
+    n->destroyed_ = destroyed;
+    n->autorelease();
+    return n;
+  }
+  void update(float) override {
+    removeFromParentAndCleanup(true);
+    ranAfterRemoval = getParent() == nullptr;  // still a valid object here
+  }
+  bool ranAfterRemoval = false;
+
+ protected:
+  ~SelfRemover() override { *destroyed_ = true; }
+
+ private:
+  bool* destroyed_ = nullptr;
+};
+
+TEST_F(ActionTest, ANodeMayRemoveItselfFromItsOwnUpdate) {
+  bool destroyed = false;
+  SelfRemover* n = SelfRemover::create(&destroyed);
+  scene->addChild(n);
+  director().stepFrame(0.1f);  // the pool lets go: the parent holds the only reference
+  n->scheduleUpdate();
+  director().stepFrame(0.1f);  // removal drops that reference while update() still runs
+  EXPECT_TRUE(destroyed);
+  director().stepFrame(0.1f);
+}
+
+}  // namespace

@@ -156,6 +156,40 @@ TEST_F(GLTest, DrawNodeLinesAreTwoPixelsWideAndShapesFill) {
   EXPECT_EQ(green, 4) << "a point of size 2";
 }
 
+TEST_F(GLTest, NineSliceKeepsItsBordersWhenStretched) {
+  // 6 × 6: a red border two pixels wide around a green centre.
+  std::vector<uint8_t> px(6 * 6 * 4);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 6; ++x) {
+      uint8_t* p = &px[size_t(y * 6 + x) * 4];
+      const bool border = x < 2 || y < 2 || x > 3 || y > 3;
+      p[0] = border ? 255 : 0;
+      p[1] = border ? 0 : 255;
+      p[2] = 0;
+      p[3] = 255;
+    }
+  Texture2D* t = Texture2D::create();
+  t->initWithData(px.data(), px.size(), Texture2D::PixelFormat::RGBA8888, 6, 6, Size(6, 6));
+  t->setAliasTexParameters();
+  Scale9Sprite* s = Scale9Sprite::createWithTexture(t);
+  ASSERT_NE(s, nullptr);
+  s->setCapInsets(Rect(2, 2, 2, 2));
+  s->setPreferredSize(Size(100, 60));
+  s->setAnchorPoint(Vec2(0, 0));
+  s->setPosition(100, 100);
+  scene->addChild(s);
+  const Image img = frame();
+  EXPECT_PIXEL(img, 100, 100, 255, 0, 0);  // corner
+  EXPECT_PIXEL(img, 101, 130, 255, 0, 0);  // left border keeps 2 px
+  EXPECT_PIXEL(img, 102, 130, 0, 255, 0);
+  EXPECT_PIXEL(img, 150, 157, 0, 255, 0);
+  EXPECT_PIXEL(img, 150, 158, 255, 0, 0);  // top border keeps 2 px
+  EXPECT_PIXEL(img, 197, 130, 0, 255, 0);
+  EXPECT_PIXEL(img, 198, 130, 255, 0, 0);  // right border
+  EXPECT_PIXEL(img, 150, 130, 0, 255, 0);  // centre stretched
+  EXPECT_PIXEL(img, 201, 130, 0, 0, 0);
+}
+
 TEST_F(GLTest, LabelDrawsInsideItsBoxAndAlignsRight) {
   Label* l = Label::createWithTTF("Tarvo ΔHz µ°", Label::DEFAULT_FONT, 32);
   ASSERT_NE(l, nullptr);
