@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "core/LockOrder.h"
-#include "display/spectrum/LayerClipping.h"
 #include "display/spectrum/TraceProcessing.h"
 #include "engine/GLProgram.h"
 #include "engine/services/FileUtils.h"
@@ -61,7 +60,7 @@ RssiLayer* RssiLayer::create(AnalyzerModel& model) {
 RssiLayer::~RssiLayer() = default;
 
 bool RssiLayer::init() {
-  if (!eng::Layer::init()) return false;
+  if (!ClippingLayer::init()) return false;
   if (!model_) model_ = &AnalyzerModel::getInstance();
   eng::GLProgram* program = waterfallProgram();
   band24_ = band5_ = true;
@@ -129,7 +128,7 @@ void RssiLayer::layoutHeatMapSprites() {
 
 void RssiLayer::update(float dt) {
   dt_ = dt;
-  eng::Layer::update(dt);
+  ClippingLayer::update(dt);
   const bool heatMapShown = (visible_ & 1u) != 0;
   for (int band : {BAND_2G4, BAND_5G}) {
     if (!(band == BAND_2G4 ? band24_ : band5_)) continue;
@@ -175,7 +174,7 @@ void RssiLayer::buildHeatMap(int band) {
 // --- draw --------------------------------------------------------------------------------------
 
 void RssiLayer::draw(eng::Renderer& renderer, const eng::Mat4& transform, uint32_t flags) {
-  eng::Layer::draw(renderer, transform, flags);
+  ClippingLayer::draw(renderer, transform, flags);
   const SpectrumSettings& spectrum = model().spectrum;
   uint8_t types[3];
   for (int s = 0; s < 3; ++s) types[s] = uint8_t(sanitizeTraceType(spectrum.traceTypes[s]));
@@ -284,13 +283,6 @@ void RssiLayer::placePeakIcon(size_t& used, int type, const PeakEntry& peak, flo
     icon->setAnchorPoint(eng::Vec2(0.5f, 0));
     icon->setPosition(x, y);
   }
-}
-
-void RssiLayer::visit(eng::Renderer& renderer, const eng::Mat4& parentTransform, uint32_t flags) {
-  if (!isVisible()) return;
-  beginClip(*this, renderer, parentTransform);
-  eng::Layer::visit(renderer, parentTransform, flags);
-  endClip(*this, renderer);
 }
 
 }  // namespace tarvo

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/AnalyzerModel.h"
+#include "display/DisplayConventions.h"
 #include "engine/DrawNode.h"
 #include "engine/Node.h"
 #include "engine/Sprite.h"
@@ -24,7 +25,7 @@
 
 namespace tarvo {
 
-class RssiLayer : public eng::Layer {
+class RssiLayer : public ClippingLayer {
  public:
   // The layer of the process-wide model.
   static RssiLayer* create();
@@ -34,7 +35,6 @@ class RssiLayer : public eng::Layer {
   bool init() override;
   void update(float dt) override;
   void draw(eng::Renderer& renderer, const eng::Mat4& transform, uint32_t flags) override;
-  void visit(eng::Renderer& renderer, const eng::Mat4& parentTransform, uint32_t flags) override;
 
   // Which band the layer shows; both are set after init, the scene keeps one.
   void setBandFlags(bool band24, bool band5) {

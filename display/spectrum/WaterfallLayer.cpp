@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "core/LockOrder.h"
-#include "display/spectrum/LayerClipping.h"
 #include "display/spectrum/WaterfallProcessing.h"
+#include "engine/GLProgram.h"
 
 namespace tarvo {
 
@@ -29,7 +29,7 @@ WaterfallLayer* WaterfallLayer::create(AnalyzerModel& model) {
 WaterfallLayer::~WaterfallLayer() = default;
 
 bool WaterfallLayer::init() {
-  if (!eng::Layer::init()) return false;
+  if (!ClippingLayer::init()) return false;
   if (!model_) model_ = &AnalyzerModel::getInstance();
   band24_ = band5_ = true;
   pixelBytes_ = WATERFALL_BUFFER_BYTES;
@@ -57,11 +57,11 @@ bool WaterfallLayer::init() {
 
 void WaterfallLayer::update(float dt) {
   dt_ = dt;
-  eng::Layer::update(dt);
+  ClippingLayer::update(dt);
 }
 
 void WaterfallLayer::draw(eng::Renderer& renderer, const eng::Mat4& transform, uint32_t flags) {
-  eng::Layer::draw(renderer, transform, flags);
+  ClippingLayer::draw(renderer, transform, flags);
   const bool cursors = model().cursors.cursorsShown != 0;
   bool markersPlaced = false;
   for (int band : {BAND_2G4, BAND_5G}) {
@@ -166,13 +166,6 @@ void WaterfallLayer::placeMarkers(int band) {
 
 void WaterfallLayer::hideMarkersFrom(size_t first) {
   for (size_t i = first; i < markers_.size(); ++i) markers_[i]->setOpacity(0);
-}
-
-void WaterfallLayer::visit(eng::Renderer& renderer, const eng::Mat4& parentTransform, uint32_t flags) {
-  if (!isVisible()) return;
-  beginClip(*this, renderer, parentTransform);
-  eng::Layer::visit(renderer, parentTransform, flags);
-  endClip(*this, renderer);
 }
 
 }  // namespace tarvo

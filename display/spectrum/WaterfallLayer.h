@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/AnalyzerModel.h"
+#include "display/DisplayConventions.h"
 #include "display/spectrum/ColorTable.h"
 #include "engine/Node.h"
 #include "engine/Sprite.h"
@@ -20,7 +21,7 @@ namespace tarvo {
 
 struct WaterfallMarker;
 
-class WaterfallLayer : public eng::Layer {
+class WaterfallLayer : public ClippingLayer {
  public:
   static WaterfallLayer* create();
   static WaterfallLayer* create(AnalyzerModel& model);
@@ -28,7 +29,6 @@ class WaterfallLayer : public eng::Layer {
   bool init() override;
   void update(float dt) override;
   void draw(eng::Renderer& renderer, const eng::Mat4& transform, uint32_t flags) override;
-  void visit(eng::Renderer& renderer, const eng::Mat4& parentTransform, uint32_t flags) override;
 
   void setBandFlags(bool band24, bool band5) {
     band24_ = band24;

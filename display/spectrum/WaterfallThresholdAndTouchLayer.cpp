@@ -5,7 +5,6 @@
 
 #include "core/LockOrder.h"
 #include "core/ValueFormat.h"
-#include "display/spectrum/LayerClipping.h"
 #include "display/spectrum/ScalingPopoverSeam.h"
 #include "display/spectrum/WaterfallProcessing.h"
 #include "engine/Director.h"
@@ -56,7 +55,7 @@ WaterfallThresholdAndTouchLayer* WaterfallThresholdAndTouchLayer::create(Analyze
 WaterfallThresholdAndTouchLayer::~WaterfallThresholdAndTouchLayer() = default;
 
 bool WaterfallThresholdAndTouchLayer::init() {
-  if (!eng::Layer::init()) return false;
+  if (!ClippingLayer::init()) return false;
   if (!model_) model_ = &AnalyzerModel::getInstance();
   band24_ = band5_ = true;
 
@@ -111,12 +110,12 @@ bool WaterfallThresholdAndTouchLayer::init() {
 }
 
 void WaterfallThresholdAndTouchLayer::onEnter() {
-  eng::Layer::onEnter();
+  ClippingLayer::onEnter();
   scheduleUpdate();
 }
 
 void WaterfallThresholdAndTouchLayer::onExit() {
-  eng::Layer::onExit();
+  ClippingLayer::onExit();
   // A layer that leaves in the middle of a drag or pinch must not keep the touch captured, or
   // the cursors could never be dragged again.
   if (dragState_ != DRAG_NONE || !touches_.empty()) model().runtime.touchCaptured = false;
@@ -127,7 +126,7 @@ void WaterfallThresholdAndTouchLayer::onExit() {
 
 void WaterfallThresholdAndTouchLayer::update(float dt) {
   dt_ = dt;
-  eng::Layer::update(dt);
+  ClippingLayer::update(dt);
 }
 
 WaterfallThresholdAndTouchLayer::Range WaterfallThresholdAndTouchLayer::visibleRange() const {
@@ -172,7 +171,7 @@ float WaterfallThresholdAndTouchLayer::boxBottom(bool upper, float yc, float hei
 }
 
 void WaterfallThresholdAndTouchLayer::draw(eng::Renderer& renderer, const eng::Mat4& transform, uint32_t flags) {
-  eng::Layer::draw(renderer, transform, flags);
+  ClippingLayer::draw(renderer, transform, flags);
   const eng::Size size = getContentSize();
   const float W = size.width, H = size.height;
   const Range range = visibleRange();
@@ -232,14 +231,6 @@ void WaterfallThresholdAndTouchLayer::drawReadout(bool upper, float value, float
   label->setOpacity(255);
   label->setTextColor(eng::Color4B(255, 255, 255, uint8_t(255 * fade)));
   label->setPosition(x0 + bw / 2, b + bh / 2);
-}
-
-void WaterfallThresholdAndTouchLayer::visit(eng::Renderer& renderer, const eng::Mat4& parentTransform,
-                                            uint32_t flags) {
-  if (!isVisible()) return;
-  beginClip(*this, renderer, parentTransform);
-  eng::Layer::visit(renderer, parentTransform, flags);
-  endClip(*this, renderer);
 }
 
 // --- touch -------------------------------------------------------------------------------------

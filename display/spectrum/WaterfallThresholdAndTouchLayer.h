@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/AnalyzerModel.h"
+#include "display/DisplayConventions.h"
 #include "display/spectrum/ColorTable.h"
 #include "engine/DrawNode.h"
 #include "engine/Label.h"
@@ -26,7 +27,7 @@
 
 namespace tarvo {
 
-class WaterfallThresholdAndTouchLayer : public eng::Layer {
+class WaterfallThresholdAndTouchLayer : public ClippingLayer {
  public:
   static WaterfallThresholdAndTouchLayer* create();
   static WaterfallThresholdAndTouchLayer* create(AnalyzerModel& model);
@@ -36,7 +37,6 @@ class WaterfallThresholdAndTouchLayer : public eng::Layer {
   void onExit() override;
   void update(float dt) override;
   void draw(eng::Renderer& renderer, const eng::Mat4& transform, uint32_t flags) override;
-  void visit(eng::Renderer& renderer, const eng::Mat4& parentTransform, uint32_t flags) override;
 
   void setBandFlags(bool band24, bool band5) {
     band24_ = band24;
