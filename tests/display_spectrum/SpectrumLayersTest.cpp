@@ -3,7 +3,9 @@
 #include <vector>
 
 #include "SpectrumLayerFixture.h"
+#include "display/MainScene.h"
 #include "display/spectrum/RssiLayer.h"
+#include "display/spectrum/SpectrumLayers.h"
 #include "display/spectrum/ScalingPopoverSeam.h"
 #include "display/spectrum/TraceProcessing.h"
 #include "display/spectrum/WaterfallLayer.h"
@@ -465,6 +467,56 @@ TEST_F(ThresholdLayerTest, TouchesOutsideTheLayerAreNotClaimed) {
   touches().touchesBegan(0, eng::Vec2(500, 10));  // in the menu-bar strip
   EXPECT_EQ(layer->trackedTouches(), 0u);
   touches().touchesEnded(0, eng::Vec2(500, 10));
+}
+
+// --- in the main scene ---------------------------------------------------------------------------
+
+class SceneRebuildTest : public LayerTest {
+ protected:
+  MainScene* runMainScene() {
+    DisplayLayerFactory f;
+    registerSpectrumLayers(f);
+    MainScene* s = MainScene::create(model, clock);
+    s->setLayerFactory(f);
+    eng::Director::getInstance()->runWithScene(s);
+    frames(1);
+    return s;
+  }
+  eng::ManualClock clock;
+};
+
+TEST_F(SceneRebuildTest, TheSceneBuildsTheLayersOfEachViewForTheCurrentBand) {
+  DeviceInfo info = *model.deviceInfo();
+  info.band1SpectrumCapable = info.band2SpectrumCapable = true;
+  model.setDeviceInfo(info);
+  model.runtime.displaySizeClass = 3;
+  MainScene* s = runMainScene();
+  auto* trace = dynamic_cast<RssiLayer*>(s->traceLayer());
+  ASSERT_NE(trace, nullptr);
+  EXPECT_TRUE(trace->isBand24());
+  EXPECT_FALSE(trace->isBand5());
+  // On the inner plot area: above the 75-point strip, inset by one point.
+  EXPECT_EQ(trace->getPosition(), eng::Vec2(1, 76));
+  EXPECT_EQ(trace->getContentSize(), eng::Size(958, 640 - 75 - 2));
+  EXPECT_EQ(s->waterfallLayer(), nullptr);
+
+  model.spectrum.band = BAND_5G;
+  frames(1);
+  trace = dynamic_cast<RssiLayer*>(s->traceLayer());
+  ASSERT_NE(trace, nullptr);
+  EXPECT_FALSE(trace->isBand24());
+  EXPECT_TRUE(trace->isBand5());
+
+  model.spectrum.displayMode = 1;
+  frames(1);
+  EXPECT_EQ(s->traceLayer(), nullptr);
+  auto* waterfall = dynamic_cast<WaterfallLayer*>(s->waterfallLayer());
+  auto* threshold = dynamic_cast<WaterfallThresholdAndTouchLayer*>(s->thresholdLayer());
+  ASSERT_NE(waterfall, nullptr);
+  ASSERT_NE(threshold, nullptr);
+  EXPECT_TRUE(waterfall->isBand5());
+  EXPECT_TRUE(threshold->isBand5());
+  EXPECT_FALSE(threshold->isBand24());
 }
 
 }  // namespace
