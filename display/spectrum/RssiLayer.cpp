@@ -1,6 +1,7 @@
 #include "display/spectrum/RssiLayer.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/LockOrder.h"
 #include "display/spectrum/TraceProcessing.h"
@@ -211,10 +212,11 @@ void RssiLayer::drawBand(int band, bool forced) {
   ModelLock lock(model(), LOCK_SPECTRUM);
   const eng::Size size = getContentSize();
   const int n = store.processedBins;
-  const bool drawable = n > 1 && n <= store.rowBins;
   const auto info = model().deviceInfo();
-  const TraceScale scale =
-      traceScale(drawable ? n : 2, size.width, size.height, info->minDbm(band), info->maxDbm(band));
+  const float bottom = info->minDbm(band), top = info->maxDbm(band);
+  // A band without a usable amplitude range (not a number, or empty) has no vertical scale.
+  const bool drawable = n > 1 && n <= store.rowBins && std::isfinite(bottom) && std::isfinite(top) && top > bottom;
+  const TraceScale scale = traceScale(drawable ? n : 2, size.width, size.height, bottom, top);
 
   if (forced || store.tracesProcessed) {
     ++redraws_;
