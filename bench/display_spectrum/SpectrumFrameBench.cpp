@@ -5,6 +5,7 @@
 //   BM_WaterfallView/band/sweepEvery  waterfall view with its threshold layer, history full
 //   ..._GL                            into an offscreen framebuffer (llvmpipe), glFinish included
 //   ..._Headless                      the same frame without GL: updates, processing, visit
+//   BM_SceneOnly_GL                   the scene without the spectrum layers, for comparison
 //   BM_PacedTenSeconds/view/band      600 frames paced at 60 frames per second with sweeps at the
 //                                     accessory's period: the process CPU over that time, in
 //                                     percent of one core (llvmpipe's threads included)
@@ -70,7 +71,7 @@ struct Bench {
   std::vector<std::vector<float>> sweeps[BAND_COUNT];
   int next[BAND_COUNT] = {0, 0};
 
-  explicit Bench(bool waterfall, int band) {
+  explicit Bench(bool waterfall, int band, bool withLayers = true) {
     const sim::AccessoryProfile profile = sim::defaultProfile(GENERATION_TARVO25);
     const sim::Bytes discover = sim::encodeDiscover(profile);
     DeviceInfo info;
@@ -90,7 +91,7 @@ struct Bench {
     // A full history, as after two minutes of 2.4 GHz sweeps.
     for (int i = 0; i < SpectrumStore::HISTORY_DEPTH; ++i) feed();
     DisplayLayerFactory factory;
-    registerSpectrumLayers(factory);
+    if (withLayers) registerSpectrumLayers(factory);
     scene = MainScene::create(model, clock);
     scene->setLayerFactory(factory);
     eng::Director::getInstance()->runWithScene(scene.get());
@@ -128,14 +129,14 @@ bool setUpDirector(benchmark::State& state, bool gl, eng::RefPtr<eng::GLView>& v
   return true;
 }
 
-void runFrames(benchmark::State& state, bool waterfall, bool gl) {
+void runFrames(benchmark::State& state, bool waterfall, bool gl, bool withLayers = true) {
   eng::RefPtr<eng::GLView> view;
   if (!setUpDirector(state, gl, view)) return;
   eng::Director* d = eng::Director::getInstance();
   const int band = int(state.range(0));
   const int every = int(state.range(1));
   {
-    Bench b(waterfall, band);
+    Bench b(waterfall, band, withLayers);
     for (int i = 0; i < 10; ++i) {  // warm up: first rebuild, textures, glyphs, programs
       b.feed();
       d->stepFrame(1.f / 60);
@@ -165,10 +166,14 @@ void BM_TraceView_Headless(benchmark::State& s) { runFrames(s, false, false); }
 void BM_WaterfallView_GL(benchmark::State& s) { runFrames(s, true, true); }
 void BM_WaterfallView_Headless(benchmark::State& s) { runFrames(s, true, false); }
 
+// The scene without the spectrum layers (grid, overlay, read-out labels): the baseline.
+void BM_SceneOnly_GL(benchmark::State& s) { runFrames(s, false, true, false); }
+
 void frameArgs(benchmark::internal::Benchmark* b) {
   for (int band : {0, 1})
     for (int every : {1, 15}) b->Args({band, every});
 }
+BENCHMARK(BM_SceneOnly_GL)->Args({0, 15})->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_TraceView_GL)->Apply(frameArgs)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_WaterfallView_GL)->Apply(frameArgs)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_TraceView_Headless)->Apply(frameArgs)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
