@@ -1,5 +1,7 @@
 // The spectrum layers on a headless director: what they build from the model frame by frame.
+#include <atomic>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "SpectrumLayerFixture.h"
@@ -517,6 +519,48 @@ TEST_F(SceneRebuildTest, TheSceneBuildsTheLayersOfEachViewForTheCurrentBand) {
   EXPECT_TRUE(waterfall->isBand5());
   EXPECT_TRUE(threshold->isBand5());
   EXPECT_FALSE(threshold->isBand24());
+}
+
+// --- with a producer thread --------------------------------------------------------------------
+
+TEST_F(LayerTest, SweepsStoredByAnotherThreadWhileTheLayersDraw) {
+  model.spectrum.traceTypes[0] = TRACE_RAW;
+  model.spectrum.traceTypes[1] = TRACE_HEAT_MAP;
+  model.cursors.cursorsShown = 1;
+  RssiLayer* trace = place(RssiLayer::create(model));
+  WaterfallLayer* waterfall = place(WaterfallLayer::create(model));
+  std::atomic<bool> done{false};
+  constexpr int SWEEPS = 300;
+  std::thread producer([&] {
+    std::vector<float> v(256);
+    for (int k = 0; k < SWEEPS; ++k) {
+      for (int i = 0; i < 256; ++i) v[size_t(i)] = -90.0f + float((i + k) % 50);
+      {
+        ModelLock lock(model, LOCK_SPECTRUM);
+        SpectrumStore& s = model.band24;
+        s.sweepHistory.append(v.data(), 256);
+        s.lastSweepBins = 256;
+        s.newSweep = true;
+        s.heatMapBins = 256;
+        s.heatMapLevels = 100;
+        s.heatMap.assign(256 * 100, uint16_t(k % 3));
+        s.heatMapDirty = true;
+        s.heatMapAccumulated = false;
+        s.heatMapChanged = true;
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    done = true;
+  });
+  while (!done) frames(1);
+  producer.join();
+  frames(2);
+  ModelLock lock(model, LOCK_SPECTRUM);
+  EXPECT_FLOAT_EQ(model.band24.rawTrace[0], -90.0f + float((SWEEPS - 1) % 50));
+  EXPECT_FALSE(model.band24.newSweep);
+  EXPECT_FALSE(model.band24.heatMapChanged);
+  EXPECT_FLOAT_EQ(waterfall->texture()->getMaxT(), float(std::min(SWEEPS, 500)) / 512);
+  EXPECT_GT(trace->redrawCount(), 1u);
 }
 
 }  // namespace
