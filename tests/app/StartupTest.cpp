@@ -4,6 +4,8 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
 
 #include "app/AppDelegate.h"
@@ -156,6 +158,31 @@ TEST_F(StartupTest, SettingsOfTheLastRunAreLoadedAtTheNextStart) {
   EXPECT_TRUE(app.scene()->grid()->getSwitch(GridLayer::MINOR_TICKS));
   EXPECT_TRUE(app.scene()->grid()->getSwitch(GridLayer::MAJOR_GRID));
   EXPECT_TRUE(app.scene()->overlay()->waterfall());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(StartupTest, WithoutAnAccessoryTheDemoFeedsTheModel) {
+  if (!Acquisition::available()) GTEST_SKIP() << "this build has no USB link or acquisition pipeline";
+  AppDelegate::Options o = options();
+  o.startAcquisition = true;
+  o.clock = &eng::systemClock();
+  AppDelegate app(o);
+  ASSERT_TRUE(app.applicationDidFinishLaunching());
+  ASSERT_TRUE(app.hasAcquisition());
+  // The controller thread plays the recordings of demoHardware on its 100 ms cycle.
+  bool swept = false;
+  for (int i = 0; i < 300 && !swept; ++i) {
+    eng::Director::getInstance()->stepFrame(1.f / 60);
+    usleep(10000);
+    ModelLock lock(model, LOCK_SPECTRUM);
+    swept = !model.band24.sweepHistory.empty();
+  }
+  EXPECT_TRUE(swept) << "no sweep within 3 s of demo playback";
+  EXPECT_FALSE(model.isConnected());
+  EXPECT_NE(model.deviceInfo()->generationCode, 0) << "the demo's discover response was decoded";
 }
 
 }  // namespace
