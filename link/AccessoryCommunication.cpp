@@ -94,7 +94,7 @@ void AccessoryCommunication::setPaused(bool paused) {
 void AccessoryCommunication::threadMain() {
   for (;;) {
     if (stopRequested_.load()) {
-      if (currentDevice_) dropCurrentDevice();
+      if (currentDevice_) dropCurrentDevice(false);
       running_ = false;
       return;
     }
@@ -132,17 +132,23 @@ bool AccessoryCommunication::runPass() {
   }
 
   bool present = false;
-  if (!paused_.load()) {
-    for (const auto& d : devices) {
-      if (d->sameDevice(*currentDevice_)) {
-        present = true;
-        break;
-      }
+  for (const auto& d : devices) {
+    if (d->sameDevice(*currentDevice_)) {
+      present = true;
+      break;
     }
   }
   devices.clear();
-  if (present && currentDevice_->isOpened() && serviceDevice()) return false;
-  dropCurrentDevice();
+  if (!present || !currentDevice_->isOpened()) {
+    dropCurrentDevice(true);
+    return true;
+  }
+  if (paused_.load()) {
+    dropCurrentDevice(false);
+    return true;
+  }
+  if (serviceDevice()) return false;
+  dropCurrentDevice(true);  // a transfer said the device is gone
   return true;
 }
 
@@ -226,9 +232,9 @@ void AccessoryCommunication::markLost() {
   lostSince_ = std::chrono::steady_clock::now();
 }
 
-void AccessoryCommunication::dropCurrentDevice() {
+void AccessoryCommunication::dropCurrentDevice(bool deviceGone) {
   if (deviceRemoved_) deviceRemoved_(this, currentDevice_.get(), 0);
-  currentDevice_->close();
+  currentDevice_->close(deviceGone);
   currentDevice_.reset();
 }
 

@@ -110,7 +110,7 @@ class AccessoryCommunication {
   void takeDevice(DeviceWrappers& devices);
   void markLost();
   bool serviceDevice();  // false when the device turned out to be gone
-  void dropCurrentDevice();
+  void dropCurrentDevice(bool deviceGone);
   void reportOpenFailure(const BrenicAccessoryDevice& device, int error);
 
   UsbTransport& transport_;

@@ -59,9 +59,9 @@ int BrenicAccessoryDevice::open() {
   return 0;
 }
 
-void BrenicAccessoryDevice::close() {
+void BrenicAccessoryDevice::close(bool deviceGone) {
   if (opened_) {
-    (void)usb_->setInterfaceAltSetting(interfaceNumber_, 0);
+    if (!deviceGone) (void)usb_->setInterfaceAltSetting(interfaceNumber_, 0);
     (void)usb_->releaseInterface(interfaceNumber_);
     usb_->close();
   }

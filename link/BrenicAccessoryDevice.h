@@ -7,7 +7,10 @@
 //   "    Unable to get ...: <code>"); then configuration 1, interface 1 claimed, alternate
 //   setting 1. Returns 0, or the negative libusb code of the step that failed: libusb_open, or
 //   claiming the interface (without it no transfer can work, so the device counts as not opened).
-// Closing (close()): alternate setting 0, release interface 1, close the handle.
+// Closing (close()): alternate setting 0, release interface 1, close the handle. For a device
+//   that is already gone the alternate-setting request is skipped: it cannot reach the device,
+//   and libusb 1.0.26 (Debian 12) unlocks the handle's mutex once too often when it is asked
+//   to on a detached device, which makes the following libusb_close abort the process.
 //
 // The wrapper holds the transport's reference to the device from construction to destruction.
 // It is created, used and destroyed on the link thread; the callbacks receive a borrowed pointer
@@ -39,7 +42,7 @@ class BrenicAccessoryDevice {
   bool matchesAccessory() const;
 
   int open();
-  void close();
+  void close(bool deviceGone = false);
   bool isOpened() const { return opened_; }
 
   // Sends the whole buffer to the OUT endpoint (1000 ms per transfer), repeating on the

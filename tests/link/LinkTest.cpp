@@ -431,6 +431,10 @@ TEST_F(LinkTest, UnplugGivesExactlyOneRemovalWithReasonZero) {
     EXPECT_EQ(rec.count(LinkEvent::OPEN_FAILED), 0);
     EXPECT_EQ(rec.events().back().code, 0);
     EXPECT_EQ(t.locked([&] { return d->closes; }), 1);
+    // A device that is gone is not asked for alternate setting 0 (see BrenicAccessoryDevice).
+    auto calls = t.locked([&] { return d->calls; });
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "alt 1 0"), 0);
+    EXPECT_EQ(calls.back(), "release 1");
   }
 }
 
@@ -458,6 +462,8 @@ TEST_F(LinkTest, PauseReleasesTheDeviceKeepsTheQueueAndResumeTakesItAgain) {
   EXPECT_EQ(recorder.count(LinkEvent::ADDED), 1);  // nothing taken while paused
   EXPECT_EQ(link->queuedCount(), 1u);
   EXPECT_EQ(transport.locked([&] { return d->closes; }), 1);
+  auto calls = callsOf(d);
+  EXPECT_EQ(calls[calls.size() - 2], "alt 1 0");  // still attached: put back to idle
 
   link->setPaused(false);
   ASSERT_TRUE(recorder.waitFor(LinkEvent::WRITTEN, 1));
