@@ -23,24 +23,32 @@ struct LinkEvent {
   std::vector<uint8_t> bytes;
 };
 
-// Captures a FILE* stream in memory (open_memstream); read it only after the writer stopped.
+// Captures what is written to a FILE* (an anonymous temporary file, not open_memstream, whose
+// ThreadSanitizer bookkeeping breaks under umockdev's preload). Read it after the writer stopped.
 class CapturedStream {
  public:
-  CapturedStream() { file_ = open_memstream(&buffer_, &size_); }
+  CapturedStream() : file_(std::tmpfile()) {}
   ~CapturedStream() {
-    std::fclose(file_);
-    std::free(buffer_);
+    if (file_) std::fclose(file_);
   }
+  CapturedStream(const CapturedStream&) = delete;
+  CapturedStream& operator=(const CapturedStream&) = delete;
   FILE* file() { return file_; }
   std::string text() {
+    std::string all;
+    if (!file_) return all;
     std::fflush(file_);
-    return std::string(buffer_, size_);
+    long end = std::ftell(file_);
+    std::rewind(file_);
+    all.resize(static_cast<size_t>(end > 0 ? end : 0));
+    size_t got = std::fread(all.data(), 1, all.size(), file_);
+    all.resize(got);
+    std::fseek(file_, 0, SEEK_END);
+    return all;
   }
 
  private:
   FILE* file_ = nullptr;
-  char* buffer_ = nullptr;
-  size_t size_ = 0;
 };
 
 class LinkRecorder {
