@@ -129,12 +129,15 @@ int ScriptedTransport::enumerate(UsbDeviceList& devices) {
 void ScriptedTransport::waitForDeviceChange(int timeoutMs) {
   waits_++;
   std::unique_lock<std::mutex> lock(mutex_);
+  bool early;
   if (hotplug_) {
-    changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return changeFlag_; });
+    early = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [this] { return changeFlag_; });
   } else {
     // Without hotplug only wake() ends the wait early.
-    changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return woken_; });
+    early = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return woken_; });
   }
+  if (!early) timedOut_++;
   changeFlag_ = false;
   woken_ = false;
 }

@@ -67,6 +67,7 @@ class ScriptedTransport final : public UsbTransport {
   int enumerations() const { return enumerations_.load(); }
   int liveDevices() const { return liveDevices_.load(); }
   int waits() const { return waits_.load(); }
+  int waitsTimedOut() const { return timedOut_.load(); }  // waits that ran their full time
 
   // How long a read with nothing to deliver blocks before it times out.
   std::chrono::milliseconds readTimeout{3};
@@ -91,6 +92,7 @@ class ScriptedTransport final : public UsbTransport {
   std::atomic<int> enumerations_{0};
   std::atomic<int> liveDevices_{0};
   std::atomic<int> waits_{0};
+  std::atomic<int> timedOut_{0};
 };
 
 }  // namespace tarvo::test
