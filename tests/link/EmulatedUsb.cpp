@@ -29,7 +29,7 @@ std::string hex(const Bytes& bytes) {
 // Device descriptor + configuration 1: interface 0 (vendor class, no endpoints), interface 1
 // alternate 0 (no endpoints) and alternate 1 with bulk OUT 0x03 and bulk IN 0x84, 64-byte
 // packets (full speed).
-Bytes descriptors(const EmulatedDeviceSpec& s) {
+Bytes descriptors(const EmulatedDeviceIdentity& s) {
   Bytes d = {0x12, 0x01, 0x00, 0x02, 0x00, 0x00, 0x00, 0x40,
              uint8_t(s.idVendor & 0xFF), uint8_t(s.idVendor >> 8),
              uint8_t(s.idProduct & 0xFF), uint8_t(s.idProduct >> 8),
@@ -84,8 +84,8 @@ bool underUmockdev() {
 
 // ---------------------------------------------------------------------------------------------
 
-EmulatedAccessory::EmulatedAccessory(const EmulatedDeviceSpec& spec, int devnum, int port)
-    : spec_(spec), devnum_(devnum), port_(port) {
+EmulatedAccessory::EmulatedAccessory(const EmulatedDeviceIdentity& identity, int devnum, int port)
+    : identity_(identity), devnum_(devnum), port_(port) {
   syspath_ = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(port_);
   char node[32];
   std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03d", devnum_);
@@ -114,13 +114,13 @@ std::string EmulatedAccessory::description() const {
                 "E: BUSNUM=001\n"
                 "E: DEVNUM=%03d\n"
                 "E: SUBSYSTEM=usb\n",
-                devnum_, devnode_.c_str(), spec_.idVendor, spec_.idProduct, devnum_);
+                devnum_, devnode_.c_str(), identity_.idVendor, identity_.idProduct, devnum_);
   std::string s = "P: " + syspath_.substr(4) + "\n" + numbers;
   s += "A: bConfigurationValue=1\n";
   s += "A: busnum=1\n";
   s += "A: devnum=" + std::to_string(devnum_) + "\n";
   s += "A: speed=12\n";
-  s += "H: descriptors=" + hex(descriptors(spec_)) + "\n";
+  s += "H: descriptors=" + hex(descriptors(identity_)) + "\n";
   return s;
 }
 
@@ -202,9 +202,9 @@ bool EmulatedAccessory::fillControl(unsigned char* buffer, int length, int* actu
   Bytes reply;
   switch (index) {
     case 0: reply = {0x04, 0x03, 0x09, 0x04}; break;  // English (US)
-    case 1: reply = stringDescriptor(spec_.manufacturer); break;
-    case 2: reply = stringDescriptor(spec_.product); break;
-    case 3: reply = stringDescriptor(spec_.serial); break;
+    case 1: reply = stringDescriptor(identity_.manufacturer); break;
+    case 2: reply = stringDescriptor(identity_.product); break;
+    case 3: reply = stringDescriptor(identity_.serial); break;
     default: return false;
   }
   int n = std::min({static_cast<int>(reply.size()), wLength, length - 8});
@@ -420,10 +420,10 @@ void EmulatedUsbBus::detachAll() {
   }
 }
 
-EmulatedAccessory& EmulatedUsbBus::plug(const EmulatedDeviceSpec& spec,
+EmulatedAccessory& EmulatedUsbBus::plug(const EmulatedDeviceIdentity& identity,
                                         const std::function<void(EmulatedAccessory&)>& configure) {
-  int port = spec.port > 0 ? spec.port : nextPort_++;
-  devices_.push_back(std::make_unique<EmulatedAccessory>(spec, nextDevnum_++, port));
+  int port = identity.port > 0 ? identity.port : nextPort_++;
+  devices_.push_back(std::make_unique<EmulatedAccessory>(identity, nextDevnum_++, port));
   EmulatedAccessory& d = *devices_.back();
   if (configure) configure(d);
   GError* error = nullptr;

@@ -33,7 +33,7 @@ namespace tarvo::test {
 
 using Bytes = std::vector<uint8_t>;
 
-struct EmulatedDeviceSpec {
+struct EmulatedDeviceIdentity {
   uint16_t idVendor = ACCESSORY_VENDOR_ID;
   uint16_t idProduct = ACCESSORY_PRODUCT_ID;
   std::string manufacturer = "Tarvo Labs";
@@ -44,7 +44,7 @@ struct EmulatedDeviceSpec {
 
 class EmulatedAccessory {
  public:
-  EmulatedAccessory(const EmulatedDeviceSpec& spec, int devnum, int port);
+  EmulatedAccessory(const EmulatedDeviceIdentity& identity, int devnum, int port);
   ~EmulatedAccessory();
   EmulatedAccessory(const EmulatedAccessory&) = delete;
   EmulatedAccessory& operator=(const EmulatedAccessory&) = delete;
@@ -77,7 +77,7 @@ class EmulatedAccessory {
   void serveParkedLocked();
   void disconnect();  // the kernel's side of an unplug
 
-  EmulatedDeviceSpec spec_;
+  EmulatedDeviceIdentity identity_;
   int devnum_;
   int port_;
   std::string syspath_;
@@ -106,7 +106,7 @@ class EmulatedUsbBus {
   EmulatedUsbBus& operator=(const EmulatedUsbBus&) = delete;
 
   // Adds a device (an "add" uevent follows). `configure` runs before it appears.
-  EmulatedAccessory& plug(const EmulatedDeviceSpec& spec = {},
+  EmulatedAccessory& plug(const EmulatedDeviceIdentity& identity = {},
                           const std::function<void(EmulatedAccessory&)>& configure = nullptr);
   // Unplugs it: with `kernelFailsTransfers` the way a real unplug looks (in-flight and later
   // requests fail), otherwise only the uevent and the sysfs entry go away.

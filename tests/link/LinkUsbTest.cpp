@@ -164,9 +164,9 @@ TEST_F(LinkUsbTest, HundredPlugCyclesEachGiveOneAdditionAndOneRemovalAndLeakNoHa
       std::this_thread::sleep_for(200ms);
       fdsBefore = openFileDescriptors();
     }
-    EmulatedDeviceSpec spec;
-    spec.port = 1;  // the same socket, a new address each time, as on a real hub
-    EmulatedAccessory& acc = bus.plug(spec, [](EmulatedAccessory& a) { a.setResponder(scriptedAccessory); });
+    EmulatedDeviceIdentity identity;
+    identity.port = 1;  // the same socket, a new address each time, as on a real hub
+    EmulatedAccessory& acc = bus.plug(identity, [](EmulatedAccessory& a) { a.setResponder(scriptedAccessory); });
     ASSERT_TRUE(recorder.waitFor(LinkEvent::ADDED, i + 1)) << "cycle " << i;
     ASSERT_TRUE(link->enqueue(bufferOf(DISCOVER), 3, WRITE_TAG_DISCOVER));
     ASSERT_TRUE(recorder.waitFor(LinkEvent::DATA, i + 1)) << "cycle " << i;
@@ -209,7 +209,7 @@ TEST_F(LinkUsbTest, OfTwoAccessoriesTheFirstEnumeratedIsTakenAndTheOtherIgnored)
 }
 
 TEST_F(LinkUsbTest, OtherDevicesAreListedButNeverOpened) {
-  EmulatedDeviceSpec foreign;
+  EmulatedDeviceIdentity foreign;
   foreign.idVendor = 0x1234;
   foreign.idProduct = 0x0007;
   EmulatedAccessory& f = bus.plug(foreign);

@@ -187,7 +187,7 @@ int ScriptedTransport::transfer(ScriptedDeviceState& d, uint8_t ep, uint8_t* dat
       auto [result, bytes] = std::move(d.readResults.front());
       d.readResults.pop_front();
       int n = std::min<int>(length, static_cast<int>(bytes.size()));
-      std::memcpy(data, bytes.data(), static_cast<size_t>(n));
+      if (n > 0) std::memcpy(data, bytes.data(), static_cast<size_t>(n));
       *transferred = n;
       return result;
     }
@@ -195,7 +195,7 @@ int ScriptedTransport::transfer(ScriptedDeviceState& d, uint8_t ep, uint8_t* dat
       Bytes chunk = std::move(d.inChunks.front());
       d.inChunks.pop_front();
       int n = std::min<int>(length, static_cast<int>(chunk.size()));
-      std::memcpy(data, chunk.data(), static_cast<size_t>(n));
+      if (n > 0) std::memcpy(data, chunk.data(), static_cast<size_t>(n));
       *transferred = n;
       return 0;
     }

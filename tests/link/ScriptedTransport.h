@@ -53,6 +53,9 @@ class ScriptedTransport final : public UsbTransport {
   // Plugs a device; the state stays valid for the transport's life.
   std::shared_ptr<ScriptedDeviceState> plug(uint16_t vid, uint16_t pid, uint8_t address,
                                            uint8_t port = 1);
+  // Unplugs it: it leaves the enumeration and its transfers fail with NO_DEVICE. With
+  // `failTransfers` only the transfers fail and it stays listed (the enumeration has not caught
+  // up yet); a second unplug() then takes it off the list.
   void unplug(const std::shared_ptr<ScriptedDeviceState>& d, bool failTransfers = false);
   void queueIn(const std::shared_ptr<ScriptedDeviceState>& d, Bytes chunk);
   void setContextFails(bool fails);
