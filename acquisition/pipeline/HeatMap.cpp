@@ -16,30 +16,19 @@ namespace {
 bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 }  // namespace
 
-void HeatMapCounter::addRow(const float* row, uint16_t* published) {
-  uint16_t* cells = counts_.data();
-  const int k = bins_;
-  for (int j = 0; j < k; ++j) {
-    const size_t cell = static_cast<size_t>(heatMapLevel(row[j], scale_, levels_)) * k + j;
-    ++cells[cell];
-    if (published) ++published[cell];
-  }
+void HeatMapCounter::computeLevels(const float* row, uint8_t* levels) const {
+  for (int j = 0; j < bins_; ++j) levels[j] = static_cast<uint8_t>(heatMapLevel(row[j], scale_, levels_));
 }
 
-void HeatMapCounter::removeRow(const float* row, uint16_t* published) {
-  uint16_t* cells = counts_.data();
+void HeatMapCounter::count(uint16_t* cells, const uint8_t* levels, int delta) const {
   const int k = bins_;
-  for (int j = 0; j < k; ++j) {
-    const size_t cell = static_cast<size_t>(heatMapLevel(row[j], scale_, levels_)) * k + j;
-    --cells[cell];
-    if (published) --published[cell];
-  }
+  const uint16_t d = static_cast<uint16_t>(delta);
+  for (int j = 0; j < k; ++j) cells[static_cast<size_t>(levels[j]) * k + j] += d;
 }
 
-void HeatMapCounter::rebuild(const SweepHistory& history) {
-  counts_.assign(static_cast<size_t>(levels_) * bins_, 0);
-  const int window = std::min(HEAT_MAP_WINDOW_ROWS, history.size());
-  for (int age = 0; age < window; ++age) addRow(history.rowByAge(age), nullptr);
+void HeatMapCounter::republish(SpectrumStore& store, int windowRows) {
+  store.heatMap.assign(static_cast<size_t>(levels_) * bins_, 0);
+  for (int age = 0; age < windowRows; ++age) count(store.heatMap.data(), levelRow(slotOfAge(age)), 1);
 }
 
 void HeatMapCounter::rowAppended(SpectrumStore& store, uint32_t levels, int bins, float loDbm, float hiDbm) {
@@ -48,32 +37,40 @@ void HeatMapCounter::rowAppended(SpectrumStore& store, uint32_t levels, int bins
   bins = std::clamp(bins, 0, history.rowBins());
   const HeatMapScale scale = heatMapScaleFor(levels, loDbm, hiDbm);
   const size_t cellCount = static_cast<size_t>(levels) * bins;
+  const int windowRows = std::min(HEAT_MAP_WINDOW_ROWS, history.size());
 
-  // The counts follow on from the last update only when nothing else changed in between: same
-  // geometry and scale, and exactly one row more in the history (a store reset or a row that
-  // was never counted forces a rebuild).
+  // The remembered levels follow on from the last update only when nothing else changed in
+  // between: same geometry and scale, exactly one row more in the history, and the store not
+  // reset (a reset empties the published map).
   const int expectedSize = std::min(historySize_ + 1, history.depth());
   const bool follows = valid_ && levels == levels_ && bins == bins_ && sameBits(scale.scale, scale_.scale) &&
                        sameBits(scale.offset, scale_.offset) && history.size() == expectedSize &&
-                       store.heatMapBins == bins && store.heatMapLevels == static_cast<int32_t>(levels);
+                       store.heatMapBins == bins && store.heatMapLevels == static_cast<int32_t>(levels) &&
+                       store.heatMap.size() == cellCount;
   // The published map may be updated in place only while it is still our last copy.
-  const bool publishedIntact = follows && store.heatMapDirty && !store.heatMapAccumulated &&
-                               store.heatMap.size() == cellCount;
-
-  levels_ = levels;
-  bins_ = bins;
-  scale_ = scale;
-  historySize_ = history.size();
-  valid_ = true;
+  const bool publishedIntact = follows && store.heatMapDirty && !store.heatMapAccumulated;
 
   if (!follows) {
-    rebuild(history);
+    levels_ = levels;
+    bins_ = bins;
+    scale_ = scale;
+    levelRows_.assign(static_cast<size_t>(HEAT_MAP_WINDOW_ROWS) * bins_, 0);
+    head_ = 0;
+    for (int age = 0; age < windowRows; ++age) computeLevels(history.rowByAge(age), levelRow(slotOfAge(age)));
+    republish(store, windowRows);
   } else {
-    uint16_t* published = publishedIntact ? store.heatMap.data() : nullptr;
-    addRow(history.rowByAge(0), published);
-    if (history.size() > HEAT_MAP_WINDOW_ROWS) removeRow(history.rowByAge(HEAT_MAP_WINDOW_ROWS), published);
+    // The slot after the newest holds the oldest row of the window, the one that leaves it.
+    head_ = (head_ + 1) % HEAT_MAP_WINDOW_ROWS;
+    uint8_t* slot = levelRow(head_);
+    if (publishedIntact && history.size() > HEAT_MAP_WINDOW_ROWS) count(store.heatMap.data(), slot, -1);
+    computeLevels(history.rowByAge(0), slot);
+    if (publishedIntact)
+      count(store.heatMap.data(), slot, 1);
+    else
+      republish(store, windowRows);
   }
-  if (!publishedIntact) store.heatMap.assign(counts_.begin(), counts_.end());
+  historySize_ = history.size();
+  valid_ = true;
   store.heatMapBins = bins;
   store.heatMapLevels = static_cast<int32_t>(levels);
   store.heatMapDirty = true;

@@ -6,12 +6,13 @@
 // lo..hi and L levels. Values below the range, NaN and anything a hostile device may send land
 // in level 0, values above it in level L - 1, so a cell index is always inside the map.
 //
-// HeatMapCounter keeps the counts incrementally: each new row is added and the row that leaves
-// the 50-row window is subtracted, so a sweep costs the same whatever the history holds. The
-// counts stay private; the store gets a copy, because the trace layer accumulates the
-// published map in place. While the published map is still exactly the last copy (the layer
-// has not consumed it: heatMapDirty still set, heatMapAccumulated clear) the same changes are
-// applied to it instead of copying the whole map again.
+// HeatMapCounter keeps the map incrementally. It remembers the levels of the rows inside the
+// 50-row window; each new row is added and the row that leaves the window is subtracted by its
+// remembered levels, so a sweep costs the same whatever the history holds beyond the window.
+// The trace layer accumulates the published map in place, so the update is applied to it only
+// while it is still exactly what was last published (heatMapDirty still set,
+// heatMapAccumulated clear); otherwise the map is rebuilt from the remembered levels, at most
+// 50 row passes, as often as the layer consumes it.
 #pragma once
 
 #include <cstdint>
@@ -49,20 +50,23 @@ inline uint32_t heatMapLevel(float value, HeatMapScale s, uint32_t levels) {
 class HeatMapCounter {
  public:
   // Call after a row was appended to store.sweepHistory (caller holds spectrumMutex). Brings the
-  // counts up to date for `levels` levels (1 ... 256) over the first `bins` bins and publishes
-  // them into the store's heat map (sets heatMapDirty and heatMapChanged).
+  // map up to date for `levels` levels (clamped to 1 ... 256) over the first `bins` bins and
+  // publishes it into the store (sets heatMapDirty and heatMapChanged).
   void rowAppended(SpectrumStore& store, uint32_t levels, int bins, float loDbm, float hiDbm);
   // Forget everything; the next row rebuilds from the history.
   void invalidate() { valid_ = false; }
 
-  const std::vector<uint16_t>& counts() const { return counts_; }
-
  private:
-  void rebuild(const SweepHistory& history);
-  void addRow(const float* row, uint16_t* published);
-  void removeRow(const float* row, uint16_t* published);
+  uint8_t* levelRow(int slot) { return levelRows_.data() + static_cast<size_t>(slot) * bins_; }
+  int slotOfAge(int age) const { return (head_ - age + HEAT_MAP_WINDOW_ROWS) % HEAT_MAP_WINDOW_ROWS; }
+  void computeLevels(const float* row, uint8_t* levels) const;
+  // Separate passes per array: interleaving scattered updates of two maps costs far more.
+  void count(uint16_t* cells, const uint8_t* levels, int delta) const;
+  void republish(SpectrumStore& store, int windowRows);
 
-  std::vector<uint16_t> counts_;
+  // Levels of the rows inside the window, one ring slot per row; slot head_ is the newest.
+  std::vector<uint8_t> levelRows_;
+  int head_ = 0;
   uint32_t levels_ = 0;
   int bins_ = 0;
   HeatMapScale scale_{};
