@@ -6,6 +6,7 @@
 
 #include "accesspoints/model/AccessPointList.h"
 #include "accesspoints/model/Utilization.h"
+#include "acquisition/protocol/AccessoryProtocolFactory.h"
 #include "power/measure/PulseMeasurement.h"
 
 namespace tarvo {
@@ -64,6 +65,7 @@ float secondsPerSample(const AnalyzerModel& model, const DeviceInfo& info, int s
 AccessoryCommunicationDelegate::AccessoryCommunicationDelegate(AnalyzerModel& model, eng::Clock& clock,
                                                                DecoderFactory factory)
     : model_(model), clock_(clock), factory_(std::move(factory)), log_(&noLog_) {
+  if (!factory_) factory_ = [&model](int code) { return createAccessoryProtocol(code, &model); };
   frameBuffer_.reserve(1000);
   decoded_.resize(std::max(SPECTRUM_DECODE_CAPACITY, POWER_DECODE_CAPACITY));
 }
@@ -113,6 +115,7 @@ void AccessoryCommunicationDelegate::deviceRemoved(CommandQueue*, const void*, i
   link_.scanStartMs = 0;
   link_.scanDue = false;
   // The data log ends with the link.
+  log_.load()->stopLog();
   model_.runtime.dataLogState = DATALOG_IDLE;
   model_.runtime.scanInProgress = false;
   link_.scanFrames = 0;

@@ -41,8 +41,6 @@ namespace tarvo {
 
 // Creates the decoder for a generation code (2, 6, 7), or null for any other code.
 using DecoderFactory = std::function<std::unique_ptr<AccessoryProtocol>(int generationCode)>;
-// The decoders of the three accessory generations.
-std::unique_ptr<AccessoryProtocol> createDecoder(int generationCode);
 
 // Largest frame any generation sends (a second-generation power frame); decode buffers.
 constexpr int SPECTRUM_DECODE_CAPACITY = 512;
@@ -55,12 +53,14 @@ constexpr int CONTROLLER_CYCLE_MS = 100;
 
 class AccessoryCommunicationDelegate {
  public:
-  AccessoryCommunicationDelegate(AnalyzerModel& model, eng::Clock& clock, DecoderFactory factory = createDecoder);
+  // Without a factory the delegate uses the decoders of the three accessory generations.
+  AccessoryCommunicationDelegate(AnalyzerModel& model, eng::Clock& clock, DecoderFactory factory = {});
   ~AccessoryCommunicationDelegate();
   AccessoryCommunicationDelegate(const AccessoryCommunicationDelegate&) = delete;
   AccessoryCommunicationDelegate& operator=(const AccessoryCommunicationDelegate&) = delete;
 
-  // Where stored sweeps and traces are logged (borrowed; null restores the no-op log).
+  // Where stored sweeps and traces are logged (borrowed; null restores the no-op log). The
+  // application attaches the CSV data log here.
   void setDataLogSink(DataLogSink* sink);
 
   // --- link callbacks ---

@@ -13,7 +13,6 @@
 #include <chrono>
 #include <random>
 
-#include "FakeProtocol.h"
 #include "TestFrames.h"
 #include "acquisition/pipeline/AccessoryCommunicationDelegate.h"
 
@@ -60,7 +59,7 @@ Bytes worstCaseMix(int generation) {
 }
 
 struct Rig {
-  explicit Rig(int generation) : delegate(model, clock, createFakeDecoder) {
+  explicit Rig(int generation) : delegate(model, clock) {
     DiscoverSpec spec;
     spec.generation = generation;
     spec.floorCode = 10;

@@ -10,7 +10,6 @@
 #include <random>
 #include <thread>
 
-#include "FakeProtocol.h"
 #include "TestFrames.h"
 #include "acquisition/pipeline/AccessoryCommunicationDelegate.h"
 
@@ -93,7 +92,7 @@ class SimulatedLink : public CommandQueue {
 TEST(PipelineThreads, LinkAndControllerRunTogether) {
   AnalyzerModel model;
   model.spectrum.ssidRefreshSeconds = 1.0f;
-  AccessoryCommunicationDelegate delegate(model, eng::systemClock(), createFakeDecoder);
+  AccessoryCommunicationDelegate delegate(model, eng::systemClock());
   SimulatedLink link;
 
   std::atomic<bool> stop{false};

@@ -412,6 +412,52 @@ TEST_F(PacketHandler, ModelPublishesSweepFlags) {
   EXPECT_EQ(band(0).heatMapLevels, 256);
 }
 
+// What the handler hands the data log: the shown bins of each sweep, whole traces, and in
+// roll mode only the newly kept samples.
+struct RecordingLog : DataLogSink {
+  std::vector<std::string> calls;
+  void sweepStored(int band, const float*, int count, int64_t) override {
+    calls.push_back("sweep " + std::to_string(band) + " " + std::to_string(count));
+  }
+  void powerTraceStored(const float*, int count, int64_t) override {
+    calls.push_back("trace " + std::to_string(count));
+  }
+  void rollSamplesStored(const float*, int count, int64_t) override {
+    calls.push_back("roll " + std::to_string(count));
+  }
+  void configureAcknowledged() override { calls.push_back("acknowledged"); }
+  void stopLog() override { calls.push_back("stop"); }
+};
+
+TEST_F(PacketHandler, DataLogGetsWhatWasStored) {
+  RecordingLog log;
+  h.delegate.setDataLogSink(&log);
+  discover(7);
+  h.feed(concat({spectrumFrame(7, 0, 0, {}), spectrumFrame(7, 1, 0, {})}));
+  PipelineHarness second;
+  second.delegate.setDataLogSink(&log);
+  second.model.power.timebaseIndex = 3;
+  second.feed(discoverFrame({}));
+  second.feed(concat({powerFrame(6, 0, false, {}), spectrumFrame(6, 0, 0, {})}));
+  second.model.power.timebaseIndex = 15;
+  second.feed(powerFrame(6, 0, true, {}));
+  const std::vector<std::string> expected = {"sweep 0 245", "sweep 1 512", "roll 334", "sweep 0 245",
+                                             "trace 1000"};
+  EXPECT_EQ(log.calls, expected);
+}
+
+TEST_F(PacketHandler, DataLogFollowsAcknowledgementsAndRemoval) {
+  RecordingLog log;
+  h.delegate.setDataLogSink(&log);
+  h.bringUp(DiscoverSpec{});
+  h.model.runtime.dataLogState = DATALOG_LOGGING;
+  h.delegate.deviceRemoved(&h.link, &h.device, 0);
+  const std::vector<std::string> expected = {"acknowledged", "stop"};
+  EXPECT_EQ(log.calls, expected);
+  EXPECT_EQ(h.model.runtime.dataLogState, DATALOG_IDLE);
+  h.delegate.setDataLogSink(nullptr);
+}
+
 // Whatever the device sends, nothing is read or written outside the stores.
 TEST_F(PacketHandler, MutatedStreamsStayInBounds) {
   for (int generation : {2, 6, 7}) {

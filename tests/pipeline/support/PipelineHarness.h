@@ -5,7 +5,6 @@
 #include <memory>
 #include <random>
 
-#include "FakeProtocol.h"
 #include "ScriptedLink.h"
 #include "TestFrames.h"
 #include "acquisition/pipeline/AccessoryCommunicationDelegate.h"
@@ -13,7 +12,7 @@
 namespace tarvo::testing {
 
 struct PipelineHarness {
-  explicit PipelineHarness(DecoderFactory factory = createFakeDecoder)
+  explicit PipelineHarness(DecoderFactory factory = {})
       : delegate(model, clock, std::move(factory)) {}
 
   void feed(const Bytes& bytes) {
