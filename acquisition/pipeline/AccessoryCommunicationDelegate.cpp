@@ -461,7 +461,9 @@ void AccessoryCommunicationDelegate::onScan(const uint8_t* frame, int length) {
     link_.advance(STATE_STREAMING, STATE_STREAMING_AFTER_EMPTY_SCAN);
     link_.scanFrames = 0;
   }
-  if (records > 0 && !model_.runtime.apListFrozen) {
+  // A batch is merged whenever the decoder returned one (an empty batch still counts as a
+  // merged scan); in EDIT mode of the utilisation table scans are dropped.
+  if (list && !model_.runtime.apListFrozen) {
     mergeScan(model_, std::move(*list), now);
     model_.runtime.scanCount = model_.runtime.scanCount + 1;
     {
