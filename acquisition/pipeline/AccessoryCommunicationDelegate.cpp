@@ -386,7 +386,11 @@ void AccessoryCommunicationDelegate::onPower(const uint8_t* frame, int length) {
         }
       }
       if (traceSize > 0) {
-        model_.powerTraces().emplace_back(trace, trace + traceSize);
+        auto& traces = model_.powerTraces();
+        traces.emplace_back(trace, trace + traceSize);
+        // The power view prunes expired captures; while nothing does (no power view shown, the
+        // frame loop halted in the background) the oldest go here instead of piling up.
+        while (traces.size() > static_cast<size_t>(POWER_TRACES_MAX)) traces.pop_front();
         model_.powerDataChanged = true;
         measurePulses(secondsPerSample(model_, *info, traceSize), model_.powerMeasurements, trace, traceSize);
         log_.load()->powerTraceStored(trace, traceSize, now);
@@ -499,7 +503,6 @@ void AccessoryCommunicationDelegate::stopAcquisition() {
 }
 
 void AccessoryCommunicationDelegate::runAcquisition() {
-  if (model_.runtime.acquisitionPause != ACQ_STOPPED) return;
   model_.runtime.acquisitionPause = ACQ_RUN;
   if (link_.discovered) link_.state = STATE_REQUEST_DATA;
 }

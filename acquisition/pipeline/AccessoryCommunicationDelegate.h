@@ -50,6 +50,9 @@ constexpr int SCAN_FRAME_FULL_RECORDS = 20;
 // A scan cycle that got its first frame ends this long after it even without a second.
 constexpr int64_t SCAN_CYCLE_TIMEOUT_MS = 250;
 constexpr int CONTROLLER_CYCLE_MS = 100;
+// Captures kept when nothing prunes them: far more than any persistence the power view shows
+// (its captures arrive at most ten a second).
+constexpr int POWER_TRACES_MAX = 1000;
 
 class AccessoryCommunicationDelegate {
  public:
@@ -88,7 +91,7 @@ class AccessoryCommunicationDelegate {
 
   // --- run control of the menu bar ---
   void stopAcquisition();   // STOP: acquisitionPause 1 and a stop request
-  void runAcquisition();    // RUN: from 1 back to 0, data requested again
+  void runAcquisition();    // RUN: acquisitionPause 0, data requested again
   void singleShot();        // SINGLE: acquisitionPause 2 through a fresh configure
 
   LinkState& linkState() { return link_; }

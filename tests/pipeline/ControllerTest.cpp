@@ -164,7 +164,8 @@ const Conversation CONVERSATIONS[] = {
            }),
            cycle(1, STATE_AWAIT_STOP_ACK, "stop"), feed(stopAckFrame(), STATE_STOPPED),
            feed(sweepOf(6), STATE_STOPPED), check([](PipelineHarness& h) { historyRows(h, 1); }),
-           request(Op::Run, STATE_STOPPED)})},
+           request(Op::Run, STATE_REQUEST_DATA), cycle(1, STATE_STREAMING, "scan sweep"),
+           feed(sweepOf(6), STATE_STREAMING), check([](PipelineHarness& h) { historyRows(h, 2); })})},
 
     {"PausedAcquisitionStops",
      6,

@@ -314,6 +314,13 @@ TEST_F(PacketHandler, TriggerStatusAndNormalTriggerMode) {
   EXPECT_EQ(h.model.runtime.triggerStatus, 1);
 }
 
+TEST_F(PacketHandler, UnprunedCapturesAreCapped) {
+  discover(6);
+  for (int i = 0; i < POWER_TRACES_MAX + 3; ++i) h.feed(powerFrame(6, 0, true, std::vector<uint8_t>(1000, i % 200)));
+  ASSERT_EQ(h.model.powerTraces().size(), static_cast<size_t>(POWER_TRACES_MAX));
+  EXPECT_FLOAT_EQ(h.model.powerTraces().front()[0], 3 * 0.25f - 65.0f) << "the oldest three left";
+}
+
 TEST_F(PacketHandler, FirstGenerationTraceOfSixSegments) {
   discover(2);
   h.model.runtime.frozenPowerView.active = true;
