@@ -14,6 +14,17 @@ HeatMapScale heatMapScaleFor(uint32_t levels, float loDbm, float hiDbm) {
 
 namespace {
 bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Whether a published map of `rows` rows may have been accumulated by the trace layer.
+// Accumulating a column from the top leaves the column's total, `rows`, in level 0 of every bin;
+// a map as published has fewer there in some bin, unless all its counts are in level 0, and
+// then both forms are the same map anyway. Flags alone do not tell: a redraw request that
+// sets heatMapDirty without heatMapAccumulated makes an accumulated map look fresh.
+bool mayBeAccumulated(const std::vector<uint16_t>& cells, int bins, int rows) {
+  for (int j = 0; j < bins; ++j)
+    if (cells[static_cast<size_t>(j)] != rows) return false;
+  return true;
+}
 }  // namespace
 
 void HeatMapCounter::computeLevels(const float* row, uint8_t* levels) const {
@@ -48,7 +59,9 @@ void HeatMapCounter::rowAppended(SpectrumStore& store, uint32_t levels, int bins
                        store.heatMapBins == bins && store.heatMapLevels == static_cast<int32_t>(levels) &&
                        store.heatMap.size() == cellCount;
   // The published map may be updated in place only while it is still our last copy.
-  const bool publishedIntact = follows && store.heatMapDirty && !store.heatMapAccumulated;
+  const bool publishedIntact =
+      follows && store.heatMapDirty && !store.heatMapAccumulated &&
+      !mayBeAccumulated(store.heatMap, bins, std::min(HEAT_MAP_WINDOW_ROWS, historySize_));
 
   if (!follows) {
     levels_ = levels;

@@ -11,8 +11,9 @@
 // remembered levels, so a sweep costs the same whatever the history holds beyond the window.
 // The trace layer accumulates the published map in place, so the update is applied to it only
 // while it is still exactly what was last published (heatMapDirty still set,
-// heatMapAccumulated clear); otherwise the map is rebuilt from the remembered levels, at most
-// 50 row passes, as often as the layer consumes it.
+// heatMapAccumulated clear, and its level-0 row not that of an accumulated map); otherwise the
+// map is rebuilt from the remembered levels, at most 50 row passes, as often as the layer
+// consumes it.
 #pragma once
 
 #include <cstdint>

@@ -97,6 +97,8 @@ TEST(HeatMapCounter, EqualsDirectRebuild) {
       if (p % 2 == 0) {  // a redraw request: dirty again, but marked as accumulated
         store.heatMapAccumulated = true;
         store.heatMapDirty = true;
+      } else if (p % 5 == 0) {  // a redraw request that only sets the dirty flag
+        store.heatMapDirty = true;
       }
     } else {
       store.heatMapAccumulated = false;
