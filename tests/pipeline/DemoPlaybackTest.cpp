@@ -201,3 +201,65 @@ TEST(DemoFiles, NamesPerSignal) {
 
 }  // namespace
 }  // namespace tarvo
+
+namespace tarvo {
+namespace {
+
+// The recordings the build writes into its res/ folder, replayed for every hardware row and
+// signal: sweeps (or captures) land in the stores and, with WIFI, the scan frames in the list.
+struct BuiltInCase {
+  int hardware;
+  bool powerMode;
+};
+
+class BuiltInRecordings : public ::testing::TestWithParam<BuiltInCase> {
+ protected:
+  void SetUp() override {
+    previousRoot_ = eng::FileUtils::getInstance().resourceRoot();
+    eng::FileUtils::getInstance().setResourceRoot(TARVO_BINARY_DIR);
+    if (!eng::FileUtils::getInstance().isFileExist("packets/Tarvo2/Tarvo2_discover.bin"))
+      GTEST_SKIP() << "the demo recordings were not built into " << TARVO_BINARY_DIR << "/res";
+  }
+  void TearDown() override { eng::FileUtils::getInstance().setResourceRoot(previousRoot_); }
+  std::string previousRoot_;
+};
+
+TEST_P(BuiltInRecordings, ReplayIntoTheStores) {
+  const BuiltInCase& c = GetParam();
+  for (int signal = 0; signal < DEMO_SIGNAL_COUNT; ++signal) {
+    SCOPED_TRACE(::testing::Message() << "signal " << signal);
+    PipelineHarness h;
+    h.model.demo.demoHardware = static_cast<uint8_t>(c.hardware);
+    h.model.demo.demoSignal = static_cast<uint8_t>(signal);
+    h.model.common.spectrumMode = c.powerMode ? 0 : 1;
+    for (int cycle = 0; cycle < 1200; ++cycle) {  // two minutes: past the first scan replay
+      h.delegate.runCycle();
+      h.clock.advanceMs(100);
+    }
+    ASSERT_TRUE(h.delegate.linkState().discovered);
+    EXPECT_EQ(h.model.deviceInfo()->generationCode, generationRow(c.hardware).code);
+    EXPECT_EQ(h.delegate.bufferedBytes(), 0u) << "whole frames only";
+    ModelLock lock(h.model, LOCK_ALL);
+    if (c.powerMode) {
+      EXPECT_FALSE(h.model.powerTraces().empty() && h.model.rollSamples().empty());
+    } else {
+      EXPECT_GT(h.model.band24.sweepHistory.size(), 100);
+      EXPECT_EQ(h.model.band24.heatMap.size(),
+                static_cast<size_t>(h.model.band24.heatMapBins) * h.model.band24.heatMapLevels);
+      if (c.hardware != 0 && signal == DEMO_SIGNAL_WIFI) {
+        EXPECT_FALSE(h.model.accessPoints.empty());
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BuiltInRecordings,
+                         ::testing::Values(BuiltInCase{0, false}, BuiltInCase{1, false}, BuiltInCase{2, false},
+                                           BuiltInCase{0, true}, BuiltInCase{1, true}),
+                         [](const auto& info) {
+                           return std::string("hardware") + std::to_string(info.param.hardware) +
+                                  (info.param.powerMode ? "_power" : "_spectrum");
+                         });
+
+}  // namespace
+}  // namespace tarvo
