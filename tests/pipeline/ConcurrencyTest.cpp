@@ -1,7 +1,7 @@
-// The link-thread side (a simulated accessory answering queued commands and delivering its
-// frames in arbitrary chunks) and the real controller thread run together for a few seconds
-// while the main thread changes settings, reads the stores like the display does and plugs
-// the accessory out and in. Run it under ThreadSanitizer too.
+// The link-thread side (the simulated accessory answering queued commands and streaming its
+// frames, delivered in arbitrary chunks) and the real controller thread run together for four
+// seconds while the main thread changes settings, reads the stores like the display does and
+// swaps the accessory for another one. Run it under ThreadSanitizer too.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,6 +12,7 @@
 
 #include "TestFrames.h"
 #include "acquisition/pipeline/AccessoryCommunicationDelegate.h"
+#include "tools/sim/FakeAccessory.h"
 
 namespace tarvo {
 namespace {
@@ -19,8 +20,8 @@ namespace {
 using namespace tarvo::testing;
 using namespace std::chrono_literals;
 
-// The accessory's side of the link: takes queued commands one per pass and answers them the
-// way the dual-band accessory does.
+// The link thread's side: one queued command per pass goes to the simulated accessory, then
+// whatever it answered or streamed is handed over in pieces of at most one bulk read.
 class SimulatedLink : public CommandQueue {
  public:
   bool enqueue(std::vector<uint8_t> bytes, int tag) override {
@@ -31,8 +32,18 @@ class SimulatedLink : public CommandQueue {
     return true;
   }
 
-  // One pass of the link thread: at most one command, then one "read" of whatever the
-  // accessory has to say, handed over in pieces.
+  // A different accessory is plugged in (link thread only).
+  void plug(GenerationCode generation) {
+    sim::FakeAccessoryOptions options;
+    options.generation = generation;
+    options.scanFirstDelayMs = 300;
+    options.scanIntervalMs = 700;
+    options.scanDurationMs = 200;
+    accessory_ = std::make_unique<sim::FakeAccessory>(options);
+    std::lock_guard lock(mutex_);
+    queue_.clear();
+  }
+
   void pass(AccessoryCommunicationDelegate& d, std::mt19937& rng) {
     std::vector<uint8_t> command;
     {
@@ -42,38 +53,12 @@ class SimulatedLink : public CommandQueue {
         queue_.pop_front();
       }
     }
+    const int64_t now = eng::systemClock().nowMs();
     Bytes out;
-    if (command.size() >= 3) {
-      switch (command[2]) {
-        case COMMAND_DISCOVER: {
-          DiscoverSpec spec;
-          spec.generation = 7;
-          out = discoverFrame(spec);
-          break;
-        }
-        case COMMAND_CONFIGURE:
-          out = ackFrame();
-          break;
-        case COMMAND_SWEEP:
-          sweeping_ = true;
-          break;
-        case COMMAND_SCAN:
-          out = concat({scanFrame(scanRecords(20, scans_)), scanFrame(scanRecords(4, scans_ + 20))});
-          scans_ = (scans_ + 24) % 200;
-          break;
-        case COMMAND_STOP:
-          sweeping_ = false;
-          out = stopAckFrame();
-          break;
-        default:
-          break;
-      }
-    }
-    if (sweeping_) {
-      const Bytes sweep = spectrumFrame(7, band_ ^= 1, 0, std::vector<uint8_t>(512, static_cast<uint8_t>(rng())));
-      out.insert(out.end(), sweep.begin(), sweep.end());
-    }
-    std::uniform_int_distribution<int> piece(1, 600);
+    if (!command.empty()) out = accessory_->handleCommand(command.data(), command.size(), now);
+    const Bytes streamed = accessory_->pendingFrames(now);
+    out.insert(out.end(), streamed.begin(), streamed.end());
+    std::uniform_int_distribution<int> piece(1, 2048);
     for (size_t at = 0; at < out.size();) {
       const size_t n = std::min<size_t>(piece(rng), out.size() - at);
       d.dataReceived(this, this, out.data() + at, static_cast<int>(n));
@@ -84,9 +69,7 @@ class SimulatedLink : public CommandQueue {
  private:
   std::mutex mutex_;
   std::deque<std::vector<uint8_t>> queue_;
-  bool sweeping_ = false;
-  int band_ = 0;
-  int scans_ = 0;
+  std::unique_ptr<sim::FakeAccessory> accessory_;
 };
 
 TEST(PipelineThreads, LinkAndControllerRunTogether) {
@@ -97,6 +80,7 @@ TEST(PipelineThreads, LinkAndControllerRunTogether) {
 
   std::atomic<bool> stop{false};
   std::atomic<bool> attached{true};
+  link.plug(GENERATION_TARVO25);
   delegate.deviceAdded(&link, &link);
   std::thread linkThread([&] {
     std::mt19937 rng(3);
@@ -104,10 +88,12 @@ TEST(PipelineThreads, LinkAndControllerRunTogether) {
     while (!stop) {
       const bool now = attached;
       if (now != wasAttached) {
-        if (now)
+        if (now) {
+          link.plug(GENERATION_TARVO2);  // another accessory: the decoder is replaced
           delegate.deviceAdded(&link, &link);
-        else
+        } else {
           delegate.deviceRemoved(&link, &link, 0);
+        }
         wasAttached = now;
       }
       if (now) link.pass(delegate, rng);
@@ -119,7 +105,7 @@ TEST(PipelineThreads, LinkAndControllerRunTogether) {
   int maxRows = 0;
   size_t maxAccessPoints = 0;
   std::mt19937 rng(11);
-  const auto end = std::chrono::steady_clock::now() + 3s;
+  const auto end = std::chrono::steady_clock::now() + 4s;
   for (int i = 0; std::chrono::steady_clock::now() < end; ++i) {
     {
       ModelLock lock(model, LOCK_SPECTRUM | LOCK_AP_LIST);
@@ -132,27 +118,34 @@ TEST(PipelineThreads, LinkAndControllerRunTogether) {
         s.heatMapDirty = false;
       }
     }
-    // The first 1.5 s run undisturbed (sweeps, then a scan cycle after 1 s); then the menus act.
-    switch (i < 75 ? -1 : i % 50) {
-      case 10:
+    // 2 s undisturbed: dual-band sweeps, then a scan cycle once the 1 s SSID timer fired. Then
+    // the menus act, and the accessory is swapped for a second-generation one.
+    switch (i) {
+      case 100:
         model.spectrum.displayMode = 1;
         break;
-      case 20:
+      case 110:
         model.spectrum.displayMode = 0;
         delegate.requestReconfigure(rng() % 2 == 0);
         break;
-      case 30:
-        model.spectrum.band = 1 - model.spectrum.band;
+      case 120:
+        model.spectrum.band = 1;
         delegate.stopAcquisition();
         break;
-      case 35:
+      case 125:
+        model.spectrum.band = 0;
         delegate.runAcquisition();
         break;
-      case 40:
-        if (i == 90) attached = false;  // once, for a moment: demo playback takes over
+      case 130:
+        attached = false;  // for a moment: demo playback takes over
         break;
-      case 45:
+      case 135:
         attached = true;
+        break;
+      case 170:
+        delegate.requestReconfigure(false);
+        break;
+      default:
         break;
     }
     std::this_thread::sleep_for(20ms);
@@ -163,7 +156,8 @@ TEST(PipelineThreads, LinkAndControllerRunTogether) {
 
   EXPECT_FALSE(delegate.linkState().threadRunning);
   EXPECT_TRUE(delegate.linkState().discovered);
-  EXPECT_GT(maxRows, 10);
+  EXPECT_EQ(model.deviceInfo()->generationCode, GENERATION_TARVO2);
+  EXPECT_GE(maxRows, 4);
   EXPECT_GT(maxAccessPoints, 0u);
 }
 
