@@ -9,6 +9,7 @@
 
 #include "ModelSnapshot.h"
 #include "PipelineHarness.h"
+#include "engine/services/FileUtils.h"
 
 namespace tarvo {
 namespace {
@@ -110,6 +111,40 @@ INSTANTIATE_TEST_SUITE_P(Generations, ChunkingIndependence,
                                            ChunkingCase{"second_triggered", 6, 15},
                                            ChunkingCase{"second_roll", 6, 1}, ChunkingCase{"dual_band", 7, 15}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The same over the built-in demo recordings of each hardware row: realistic spectra, captures
+// and scan frames back to back.
+Bytes recordedStream(int hardware) {
+  const std::string prefix = generationRow(hardware).demoPacketPrefix;
+  Bytes s;
+  for (const char* suffix : {"discover.bin", "settings.bin", "spectrumWifi.bin", "spectrum5GHzWifi.bin",
+                             "powerWifi.bin", "ssid.bin", "spectrumDect.bin"}) {
+    const std::string path = std::string(TARVO_BINARY_DIR) + "/res/" + prefix + suffix;
+    std::vector<uint8_t> bytes;
+    eng::readWholeFile(path, bytes);
+    s.insert(s.end(), bytes.begin(), bytes.end());
+  }
+  return s;
+}
+
+TEST(ChunkingIndependenceRecorded, SameModelWhateverTheChunks) {
+  for (int hardware = 0; hardware < GENERATION_ROW_COUNT; ++hardware) {
+    SCOPED_TRACE(::testing::Message() << "hardware " << hardware);
+    const Bytes stream = recordedStream(hardware);
+    if (stream.size() < 1000) GTEST_SKIP() << "the demo recordings were not built";
+    PipelineHarness whole;
+    whole.feed(stream);
+    const ModelSnapshot expected = ModelSnapshot::of(whole.delegate);
+    EXPECT_EQ(expected.generation, generationRow(hardware).code);
+    EXPECT_GT(expected.history[0].size(), 0u);
+    PipelineHarness bytes;
+    bytes.feedByteByByte(stream);
+    EXPECT_TRUE(ModelSnapshot::of(bytes.delegate) == expected) << "byte by byte";
+    PipelineHarness chunks;
+    chunks.feedRandomChunks(stream, 7, 2048);
+    EXPECT_TRUE(ModelSnapshot::of(chunks.delegate) == expected) << "random chunks";
+  }
+}
 
 // ---------------------------------------------------------------------------------------------
 
