@@ -42,7 +42,8 @@ namespace tarvo {
 // Creates the decoder for a generation code (2, 6, 7), or null for any other code.
 using DecoderFactory = std::function<std::unique_ptr<AccessoryProtocol>(int generationCode)>;
 
-// Largest frame any generation sends (a second-generation power frame); decode buffers.
+// Decode buffers: the most bins one sweep frame carries and the most samples one power frame
+// carries, over all generations.
 constexpr int SPECTRUM_DECODE_CAPACITY = 512;
 constexpr int POWER_DECODE_CAPACITY = 1000;
 // Records in a full scan frame: such a frame is followed by another of the same cycle.
