@@ -27,8 +27,12 @@ bool mayBeAccumulated(const std::vector<uint16_t>& cells, int bins, int rows) {
 }
 }  // namespace
 
-void HeatMapCounter::computeLevels(const float* row, uint8_t* levels) const {
-  for (int j = 0; j < bins_; ++j) levels[j] = static_cast<uint8_t>(heatMapLevel(row[j], scale_, levels_));
+void HeatMapCounter::computeLevels(const float* __restrict row, uint8_t* __restrict levels) const {
+  // Locals, so the byte stores cannot alias the members and the loop converts in vectors.
+  const int k = bins_;
+  const HeatMapScale scale = scale_;
+  const uint32_t count = levels_;
+  for (int j = 0; j < k; ++j) levels[j] = static_cast<uint8_t>(heatMapLevel(row[j], scale, count));
 }
 
 void HeatMapCounter::count(uint16_t* cells, const uint8_t* levels, int delta) const {

@@ -38,14 +38,17 @@ struct HeatMapScale {
 };
 HeatMapScale heatMapScaleFor(uint32_t levels, float loDbm, float hiDbm);
 
-// Level of one value, always in 0 ... levels - 1 (levels >= 1).
+// Level of one value, always in 0 ... levels - 1 (levels >= 1). Written without branches so
+// that a row converts in a vector loop: clamping into 0 ... levels - 1 first (NaN fails the
+// comparison and becomes 0) leaves every result where rounding the unclamped value and then
+// clamping would put it, and below 256 the fraction is exact, so this is round-half-away.
 inline uint32_t heatMapLevel(float value, HeatMapScale s, uint32_t levels) {
-  const float x = value * s.scale + s.offset;
-  if (!(x > 0.0f)) return 0;  // NaN, zero and everything below the range
-  if (x >= static_cast<float>(levels) - 0.5f) return levels - 1;
-  // 0 < x < levels - 0.5 <= 255.5: the fraction is exact, so this is round-half-away.
-  const uint32_t whole = static_cast<uint32_t>(x);
-  return whole + ((x - static_cast<float>(whole)) >= 0.5f ? 1u : 0u);
+  float x = value * s.scale + s.offset;
+  x = x > 0.0f ? x : 0.0f;
+  const float top = static_cast<float>(levels - 1);
+  x = x < top ? x : top;
+  const int32_t whole = static_cast<int32_t>(x);
+  return static_cast<uint32_t>(whole + ((x - static_cast<float>(whole)) >= 0.5f ? 1 : 0));
 }
 
 class HeatMapCounter {
