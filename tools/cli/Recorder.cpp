@@ -41,6 +41,15 @@ bool writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   return std::fclose(f) == 0 && ok;
 }
 
+int discoverLength(int generation) {
+  switch (generation) {
+    case GENERATION_TARVO: return GEN1_FRAME_LENGTHS.discover;
+    case GENERATION_TARVO2: return GEN2_FRAME_LENGTHS.discover;
+    case GENERATION_TARVO25: return DUALBAND_FRAME_LENGTHS.discover;
+    default: return 0;
+  }
+}
+
 }  // namespace
 
 RecordingWriter::RecordingWriter(bool powerMode, int band, bool ssid)
@@ -54,12 +63,29 @@ void RecordingWriter::add(const uint8_t* bytes, int length, int generation) {
     if (buffer_.size() > MAX_UNFRAMED_BYTES) buffer_.erase(buffer_.begin(), buffer_.end() - MAX_UNFRAMED_BYTES);
     return;
   }
-  generation_ = generation;
   size_t at = 0;
+  if (generation_ == 0) {
+    // The packet handler has just accepted a discover response: the conversation starts at
+    // it, and whatever came before (a half frame, noise) must not swallow it.
+    for (size_t p = 0; p + 1 < buffer_.size(); ++p) {
+      if (buffer_[p] != FRAME_SYNC || frameTypeOf(buffer_[p + 1]) != FRAME_DISCOVER) continue;
+      const int n = frameLengthFor(generation, buffer_.data() + p, static_cast<int>(buffer_.size() - p));
+      if (n > 0) {
+        at = p;
+        break;
+      }
+    }
+  }
+  generation_ = generation;
   while (at < buffer_.size()) {
     const int available = static_cast<int>(std::min<size_t>(buffer_.size() - at, 1 << 30));
     const int n = frameLengthFor(generation, buffer_.data() + at, available);
-    if (n == PROTOCOL_INCOMPLETE) break;
+    if (n == PROTOCOL_INCOMPLETE || n > available) break;  // the rest of the frame is still to come
+    // The length rules measure an incomplete discover response as an acknowledgement; the
+    // recording waits for the whole response instead.
+    if (n > 0 && frameTypeOf(buffer_[at + 1]) == FRAME_DISCOVER && n < discoverLength(generation)) {
+      if (available < discoverLength(generation)) break;
+    }
     if (n <= 0) {  // not a frame start: resynchronise one byte on
       ++at;
       continue;

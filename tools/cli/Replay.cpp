@@ -166,9 +166,12 @@ std::string checkRecordings(const ReplayOptions& o, std::string& folder) {
   } else {
     needed.push_back({prefix + "spectrum" + demoSignalFileName(o.signal, false), static_cast<size_t>(sizes.band1Sweep)});
   }
-  // Scan frames are replayed with the Wi-Fi recording on the accessories that scan.
-  if (!o.powerMode && o.ssid && o.signal == DEMO_SIGNAL_WIFI && o.hardware != 0)
-    needed.push_back({prefix + "ssid.bin", 1});
+  // Scan frames are replayed with the Wi-Fi recording on the accessories that scan; a
+  // recording without them (a short recorded session) still replays its sweeps.
+  if (!o.powerMode && o.ssid && o.signal == DEMO_SIGNAL_WIFI && o.hardware != 0 &&
+      files.getDataFromFile(prefix + "ssid.bin").empty())
+    std::fprintf(stderr, "tarvo-cli replay: no \"%sssid.bin\" in %s: no SSID scans are replayed\n", prefix.c_str(),
+                 folder.c_str());
   for (const Needed& n : needed) {
     const std::string full = files.fullPathForFilename(n.name);
     if (full.empty()) return "recording \"" + n.name + "\" is missing in " + folder;
