@@ -293,9 +293,9 @@ int recordSession(UsbTransport& transport, const RecordOptions& o, FILE* out, FI
     std::function<bool()> done;
   };
   const Step steps[] = {
-      {"a discover response", [&] { std::lock_guard l(writerMutex); return writer.haveDiscover(); }},
-      {"a configure acknowledgement", [&] { std::lock_guard l(writerMutex); return writer.haveAcknowledge(); }},
-      {o.powerMode ? "a power frame" : "a sweep", [&] { std::lock_guard l(writerMutex); return writer.dataFrames() > 0; }},
+      {"discover response", [&] { std::lock_guard l(writerMutex); return writer.haveDiscover(); }},
+      {"configure acknowledgement", [&] { std::lock_guard l(writerMutex); return writer.haveAcknowledge(); }},
+      {o.powerMode ? "power frame" : "sweep", [&] { std::lock_guard l(writerMutex); return writer.dataFrames() > 0; }},
   };
   for (const Step& s : steps) {
     if (!waitFor(s.done, Clock::now() + timeout)) {
