@@ -24,6 +24,8 @@ class DataLogSink {
   }
   // A configure acknowledgement arrived: the next row is preceded by the mode header.
   virtual void configureAcknowledged() {}
+  // The accessory went away: close the log file (the caller sets dataLogState to 0).
+  virtual void stopLog() {}
 };
 
 }  // namespace tarvo

@@ -146,7 +146,9 @@ class AccessoryProtocol {
   virtual int stopRequestLength() const = 0;
   virtual bool reorderSegments(float* values, int count, const uint8_t* order, int segments) const = 0;
 
-  // Where decoded scan records are posted as on-screen log lines (may be null).
+  // Where decoded scan records are posted as on-screen log lines (may be null). Every line a
+  // decoder posts belongs at DECODER_LOG_LEVEL of the on-screen log.
+  static constexpr int DECODER_LOG_LEVEL = 8;
   void setScreenLog(ScreenLogSink* log) { screenLog_ = log; }
   ScreenLogSink* screenLog() const { return screenLog_; }
 
