@@ -154,8 +154,12 @@ bool Slider::onTouchBegan(Touch* touch) {
 }
 
 void Slider::onTouchMoved(Touch* touch) {
-  if (touch->getId() != getTrackedTouchId() || isTouchStolen()) return;
+  if (touch->getId() != getTrackedTouchId()) return;
   RefPtr<Slider> hold(this);
+  if (isTouchStolen()) {
+    Widget::onTouchMoved(touch);
+    return;
+  }
   Widget::onTouchMoved(touch);
   if (isTouchStolen()) {
     // A scroll view took the touch: undo what the touch did.

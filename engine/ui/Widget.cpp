@@ -119,8 +119,13 @@ bool Widget::onTouchBegan(Touch* touch) {
 }
 
 void Widget::onTouchMoved(Touch* touch) {
-  if (!tracking_ || touch->getId() != touchId_ || stolen_) return;
+  if (!tracking_ || touch->getId() != touchId_) return;
   RefPtr<Widget> hold(this);
+  if (stolen_) {
+    // The scroll view that took the touch over still follows it.
+    propagateToScrollParent(TouchEventType::MOVED, touch);
+    return;
+  }
   touchMoved_ = touch->getLocation();
   propagateToScrollParent(TouchEventType::MOVED, touch);
   if (stolen_) {
@@ -205,7 +210,8 @@ void Widget::setLayoutParameter(const LinearLayoutParameter& p) {
 void Widget::addProtectedChild(Node* child, int z) {
   if (!child) return;
   protected_.push_back(child);
-  Node::addChild(child, z);
+  // The three-argument form: the shorter ones dispatch to the (possibly overridden) full one.
+  Node::addChild(child, z, child->getTag());
 }
 
 void Widget::removeProtectedChild(Node* child) {
