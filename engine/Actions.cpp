@@ -174,6 +174,7 @@ void Sequence::stop() {
 void Sequence::step(float dt) {
   RefPtr<Sequence> keep(this);  // a CallFunc inside may stop the sequence
   float left = std::max(0.f, dt);
+  elapsed_ = std::min(duration_, elapsed_ + left);
   while (current_ < actions_.size()) {
     FiniteTimeAction& a = *actions_[current_];
     const float before = a.getElapsed();

@@ -60,6 +60,12 @@ int Application::run() {
     }
   });
   d->mainLoop();
+  // However the loop ended (window closed, requestClose), the background handler has run once
+  // so the settings are saved.
+  if (!background_) {
+    background_ = true;
+    applicationDidEnterBackground();
+  }
   return 0;
 }
 

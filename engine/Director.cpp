@@ -123,7 +123,7 @@ void Director::mainLoop() {
   }
 }
 
-void Director::reset() {
+void Director::reset(bool keepView) {
   dispatcher_->cancelAllTouches();
   if (scene_) {
     RefPtr<Scene> old = scene_;
@@ -139,7 +139,7 @@ void Director::reset() {
   captures_.clear();
   animating_ = true;
   frames_ = 0;
-  if (view_) {
+  if (view_ && !keepView) {
     view_.reset();
     renderer_->setExecuting(false);
   }

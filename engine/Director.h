@@ -79,9 +79,9 @@ class Director {
   // After the next rendered frame, reads the frame back and hands it over (GL only).
   void requestCapture(std::function<void(const Image&)> onCaptured);
 
-  // Ends the running scene, drops every scheduled item, action and listener, and the view.
-  // Tests call it between cases; the application at exit.
-  void reset();
+  // Ends the running scene, drops every scheduled item, action and listener, and (unless
+  // keepView) the view. Tests call it between cases; the application at exit.
+  void reset(bool keepView = false);
 
  private:
   Director();

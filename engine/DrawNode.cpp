@@ -94,13 +94,21 @@ void DrawNode::drawCircle(const Vec2& ctr, float r, float angle, unsigned segmen
                           float sy, const Color4F& color) {
   if (segments < 3) segments = 3;
   const float step = 2 * std::numbers::pi_v<float> / float(segments);
-  std::vector<Vec2> pts(segments + 1);
-  for (unsigned i = 0; i <= segments; ++i) {
+  const Color4B c = toBytes(color);
+  auto at = [&](unsigned i) {
     const float a = angle + step * float(i);
-    pts[i] = Vec2(ctr.x + r * std::cos(a) * sx, ctr.y + r * std::sin(a) * sy);
+    return Vec2(ctr.x + r * std::cos(a) * sx, ctr.y + r * std::sin(a) * sy);
+  };
+  lines_.reserve(lines_.size() + 2 * segments + 2);
+  Vec2 prev = at(0);
+  const Vec2 first = prev;
+  for (unsigned i = 1; i <= segments; ++i) {
+    const Vec2 p = at(i);
+    lines_.push_back(vert(prev, c));
+    lines_.push_back(vert(p, c));
+    prev = p;
   }
-  drawPoly(pts.data(), segments + 1, false, color);
-  if (toCentre) drawLine(pts[0], ctr, color);
+  if (toCentre) drawLine(first, ctr, color);
 }
 
 void DrawNode::drawSolidCircle(const Vec2& ctr, float r, unsigned segments, const Color4F& color) {

@@ -230,8 +230,9 @@ void GLView::pollEvents() {
   const float H = frameSize_.height;
   auto toPoints = [&](int x, int y) {
     // Window pixels (top-left origin) to points (bottom-left origin).
+    // The offscreen view's window is a stand-in; its events are in framebuffer pixels.
     int ww = 0, wh = 0;
-    SDL_GetWindowSize(window_, &ww, &wh);
+    if (!fbo_) SDL_GetWindowSize(window_, &ww, &wh);
     const float sx = ww > 0 ? frameSize_.width / float(ww) : 1.f, sy = wh > 0 ? H / float(wh) : 1.f;
     return Vec2(float(x) * sx, H - float(y) * sy);
   };
@@ -274,9 +275,7 @@ void GLView::pollEvents() {
         }
         break;
       case SDL_MOUSEWHEEL: {
-        int mx = 0, my = 0;
-        SDL_GetMouseState(&mx, &my);
-        const Vec2 p = toPoints(mx, my);
+        const Vec2 p = toPoints(e.wheel.mouseX, e.wheel.mouseY);
         int steps = e.wheel.y != 0 ? e.wheel.y : e.wheel.x;
         if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) steps = -steps;
         const bool horizontal = e.wheel.y == 0 || (SDL_GetModState() & KMOD_SHIFT) != 0;

@@ -336,6 +336,7 @@ bool Label::layoutAt(FontAtlas* atlas, bool measureOnly) {
     return w;
   };
   bool tooWide = false;
+  bool brokeWord = false;  // a word was split between characters
   size_t start = 0;
   for (size_t i = 0; i <= cps.size(); ++i) {
     if (i < cps.size() && cps[i] != U'\n') continue;
@@ -362,6 +363,7 @@ bool Label::layoutAt(FontAtlas* atlas, bool measureOnly) {
           break;
         }
         size_t cut = (lastSpace != SIZE_MAX && lastSpace > b) ? lastSpace : j;
+        if (cut == j && cps[j] != U' ') brokeWord = true;
         size_t lineEnd = cut;
         while (lineEnd > b && cps[lineEnd - 1] == U' ') --lineEnd;  // no trailing spaces
         lines.push_back({b, lineEnd, measure(b, lineEnd)});
@@ -381,6 +383,8 @@ bool Label::layoutAt(FontAtlas* atlas, bool measureOnly) {
   bool fits = true;
   if (dimensions_.width > 0 && widest > dimensions_.width + 0.01f) fits = false;
   if (tooWide) fits = false;
+  // Shrinking aims at whole words: a word split to fit the width does not count as fitting.
+  if (overflow_ == Overflow::SHRINK && brokeWord) fits = false;
   if (dimensions_.height > 0 && textH > dimensions_.height + 0.01f) fits = false;
   if (measureOnly) return fits;
 

@@ -47,10 +47,15 @@ void Scheduler::schedule(std::function<void(float)> cb, const void* target, floa
   for (auto* list : {&timers_, &pendingTimers_})
     for (auto& t : *list)
       if (!t->removed && t->target == target && t->key == key) {
-        // Same key: keep the timer's phase, change what and how often it runs.
+        // Same key: the timer starts over with the new settings (a restarted one-shot waits its
+        // whole delay again).
         t->callback = std::move(cb);
         t->interval = std::max(0.f, interval);
         t->repeat = repeat;
+        t->delay = std::max(0.f, delay);
+        t->delayDone = t->delay <= 0;
+        t->elapsed = 0;
+        t->fired = 0;
         return;
       }
   if (target) {
@@ -129,7 +134,11 @@ void Scheduler::update(float dt) {
   for (size_t i = 0; i < updates_.size(); ++i) {
     UpdateEntry& e = updates_[i];
     if (e.removed || paused_.count(e.target)) continue;
-    e.target->update(dt);
+    // Held for the call: an update may remove its own node from the scene.
+    Node* target = e.target;
+    target->retain();
+    target->update(dt);
+    target->release();
   }
   for (size_t i = 0; i < timers_.size(); ++i) {
     Timer& t = *timers_[i];

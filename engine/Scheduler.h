@@ -33,7 +33,7 @@ class Scheduler {
 
   // Runs `callback(elapsed)` first after `delay` seconds, then every `interval` seconds, `repeat`
   // more times (0 = once, REPEAT_FOREVER). The key names the timer within its target; scheduling
-  // an existing key replaces its interval and callback. `target` may be null for global timers
+  // an existing key restarts it with the new settings. `target` may be null for global timers
   // (identified by the key alone). An interval of 0 fires every frame.
   void schedule(std::function<void(float)> callback, const void* target, float interval, unsigned repeat,
                 float delay, bool paused, const std::string& key);
