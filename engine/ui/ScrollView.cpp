@@ -130,6 +130,9 @@ void ScrollView::setInnerContainerPosition(const Vec2& p) { moveContainer(clampP
 void ScrollView::moveContainer(const Vec2& p) {
   if (!inner_ || inner_->getPosition() == p) return;
   RefPtr<ScrollView> hold(this);
+  // Moved by code while a finger is down (a table reloaded while the user drags it): the drag
+  // goes on from the new place instead of jumping back.
+  if (scrollTouchId_ >= 0 && !movingByDrag_) containerStartRaw_ += p - inner_->getPosition();
   inner_->setPosition(p);
   barIdle_ = 0;
   onContainerMoved();
@@ -312,7 +315,9 @@ void ScrollView::moveScrollTouch(Touch* touch, Widget* sender) {
   Vec2 raw = containerStartRaw_ + d;
   if (!scrollsX()) raw.x = unRubberBand(cur).x;
   if (!scrollsY()) raw.y = unRubberBand(cur).y;
+  movingByDrag_ = true;
   moveContainer(rubberBand(raw));
+  movingByDrag_ = false;
 }
 
 void ScrollView::endScrollTouch() {

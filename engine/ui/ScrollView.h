@@ -229,6 +229,7 @@ class ScrollView : public Layout {
   Vec2 touchStartLocal_;
   Vec2 containerStartRaw_;
   bool dragging_ = false;
+  bool movingByDrag_ = false;
   bool didDrag_ = false;
   bool stoppedMotion_ = false;
   bool ignoreTouch_ = false;

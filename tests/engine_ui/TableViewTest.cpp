@@ -157,6 +157,21 @@ TEST_F(TableTest, ReloadThatAddsRowsKeepsTheDistanceFromTheTop) {
   EXPECT_FLOAT_EQ(table->getContentOffset().y, 22);
 }
 
+TEST_F(TableTest, AReloadWhileTheUserDragsDoesNotMakeTheContentJump) {
+  // The access-point tables reload whenever a scan arrives, also in the middle of a drag.
+  load(20);
+  touches().touchesBegan(0, Vec2(200, 150));
+  touches().touchesMoved(0, Vec2(200, 170));
+  ASSERT_FLOAT_EQ(fromTop(), 20);
+  rows.count = 30;
+  reloadKeepingPosition(table);
+  ASSERT_FLOAT_EQ(fromTop(), 20);
+  touches().touchesMoved(0, Vec2(200, 180));
+  EXPECT_FLOAT_EQ(fromTop(), 30);
+  touches().touchesEnded(0, Vec2(200, 180));
+  EXPECT_FLOAT_EQ(fromTop(), 30);
+}
+
 TEST_F(TableTest, ATapWithoutDragTouchesTheCellUnderIt) {
   load(10);
   tap(Vec2(200, 190));  // 10 points below the top: row 0
