@@ -152,6 +152,19 @@ TEST_F(ScrollTest, PercentOrientationAndJumps) {
   }
 }
 
+TEST_F(ScrollTest, HorizontalViewScrollsAlongX) {
+  sv->setDirection(ScrollView::Direction::HORIZONTAL);
+  sv->setInnerContainerSize(Size(800, 300));
+  EXPECT_FLOAT_EQ(sv->getMinContainerPosition().x, -600);
+  EXPECT_FLOAT_EQ(sv->getInnerContainerPosition().x, 0) << "the left end first";
+  drag(Vec2(250, 200), Vec2(150, 260));  // finger left 100 (and up, which does nothing)
+  EXPECT_FLOAT_EQ(sv->getInnerContainerPosition().x, -100);
+  EXPECT_FLOAT_EQ(y(), 0);
+  sv->jumpToPercentHorizontal(50);
+  EXPECT_FLOAT_EQ(sv->getInnerContainerPosition().x, -300);
+  EXPECT_FLOAT_EQ(sv->getScrolledPercentHorizontal(), 50);
+}
+
 TEST_F(ScrollTest, ReleaseWhileMovingGlidesThenComesToRest) {
   sv->setInertiaScrollEnabled(true);
   drag(Vec2(200, 150), Vec2(200, 190), 4);  // 10 points per frame: 600 points/s

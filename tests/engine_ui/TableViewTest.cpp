@@ -107,6 +107,16 @@ TEST_F(TableTest, RowZeroIsAtTheTopAfterAReload) {
   EXPECT_EQ(table->liveCellCount(), 0u);
 }
 
+TEST_F(TableTest, BottomUpFillPutsRowZeroAtTheBottom) {
+  rows.count = 10;
+  table->setVerticalFillOrder(TableView::VerticalFillOrder::BOTTOM_UP);  // reloads
+  EXPECT_FLOAT_EQ(table->getContentOffset().y, 0);
+  EXPECT_EQ(shownRows(table), (std::vector<std::ptrdiff_t>{0, 1, 2, 3}));
+  EXPECT_FLOAT_EQ(table->cellAtIndex(0)->convertToWorldSpace(Vec2()).y, 100);
+  tap(Vec2(200, 105));
+  EXPECT_EQ(rows.touched, (std::vector<std::ptrdiff_t>{0}));
+}
+
 TEST_F(TableTest, ScrollingReusesCellsAndKeepsNoMoreThanFitPlusOne) {
   load(100);
   const size_t bound = size_t(std::ceil(kView.height / kRow)) + 1;  // 5
