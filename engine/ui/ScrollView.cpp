@@ -385,7 +385,10 @@ void ScrollView::interceptTouchEvent(TouchEventType type, Widget* sender, Touch*
   if (!isEnabled() || !isRunning()) return;
   switch (type) {
     case TouchEventType::BEGAN:
-      if (scrollTouchId_ < 0 && !isTracking()) beginScrollTouch(touch);
+      if (scrollTouchId_ < 0 && !isTracking()) {
+        beginScrollTouch(touch);
+        if (stoppedMotion_ && sender) sender->cancelTouchForScroll();
+      }
       break;
     case TouchEventType::MOVED:
       moveScrollTouch(touch, sender);

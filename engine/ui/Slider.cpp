@@ -146,6 +146,7 @@ void Slider::setPercentByTouch(int p) {
 
 bool Slider::onTouchBegan(Touch* touch) {
   if (!Widget::onTouchBegan(touch)) return false;
+  if (isTouchStolen()) return true;  // it only stopped a moving scroll view
   RefPtr<Slider> hold(this);
   percentBeforeTouch_ = percent_;
   emitEvent(EventType::ON_SLIDEBALL_DOWN);

@@ -114,6 +114,12 @@ bool Widget::onTouchBegan(Touch* touch) {
   touchBegan_ = touchMoved_ = p;
   setPressed(true);
   propagateToScrollParent(TouchEventType::BEGAN, touch);
+  if (stolen_) {
+    // The touch stopped a moving scroll view: it only catches the content, and the widget
+    // reports nothing of it (still claimed, so nothing behind sees it).
+    setPressed(false);
+    return true;
+  }
   emitTouchEvent(TouchEventType::BEGAN);
   return true;
 }

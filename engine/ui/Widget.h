@@ -21,7 +21,8 @@
 // view ancestor, so dragging on a button scrolls its menu. When the drag runs mostly along the
 // scroll view's axis the scroll view takes the touch over: the widget hears CANCELED (no
 // action) and nothing more of that touch. A drag across the axis stays with the widget (a
-// horizontal slider in a vertical menu).
+// horizontal slider in a vertical menu). A touch that stops a gliding or springing scroll view
+// only catches its content: the widget under it reports nothing of that touch.
 //
 // Size. A widget adapts its content size to what it shows (image, text) until a size is set
 // with setContentSize, which makes the size explicit (images are then stretched or

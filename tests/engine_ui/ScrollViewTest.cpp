@@ -252,6 +252,26 @@ TEST_F(ScrollTest, DraggingOnAButtonScrollsAndCancelsIt) {
   EXPECT_EQ(std::count(seen.begin(), seen.end(), T::MOVED), 4);
 }
 
+TEST_F(ScrollTest, ATouchThatStopsAGlideDoesNotPressTheButtonUnderIt) {
+  std::vector<TouchEventType> seen;
+  Button* b = Button::create("btn_normal.png");
+  b->setContentSize(Size(200, 1000));  // covers the whole content
+  b->setAnchorPoint(Vec2(0, 0));
+  b->addTouchEventListener([&](Ref*, TouchEventType t) { seen.push_back(t); });
+  sv->addChild(b);
+  sv->setInertiaScrollEnabled(true);
+  drag(Vec2(200, 150), Vec2(200, 190), 4);
+  frames(3);
+  ASSERT_TRUE(sv->isAutoScrolling());
+  seen.clear();
+  tap(Vec2(200, 200));
+  EXPECT_FALSE(sv->isAutoScrolling());
+  EXPECT_TRUE(seen.empty());
+  EXPECT_FALSE(b->isPressed());
+  tap(Vec2(200, 200));  // at rest: an ordinary tap
+  EXPECT_EQ(seen, (std::vector<TouchEventType>{TouchEventType::BEGAN, TouchEventType::ENDED}));
+}
+
 TEST_F(ScrollTest, ASliderInAMenuKeepsSidewaysDragsAndGivesUpVerticalOnes) {
   Slider* s = Slider::create("bar.png", "ball.png", "progress.png");
   s->setScale9Enabled(true);
