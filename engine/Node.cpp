@@ -218,6 +218,15 @@ Mat4 Node::getNodeToWorldTransform() const {
 Vec2 Node::convertToNodeSpace(const Vec2& world) const { return getWorldToNodeTransform().transformPoint(world); }
 Vec2 Node::convertToWorldSpace(const Vec2& local) const { return getNodeToWorldTransform().transformPoint(local); }
 
+Vec2 Node::convertTouchToNodeSpace(const Touch* t) const {
+  return t ? convertToNodeSpace(t->getLocation()) : Vec2();
+}
+
+bool Node::hitTest(const Vec2& world) const {
+  const Vec2 p = convertToNodeSpace(world);
+  return Rect(0, 0, contentSize_.width, contentSize_.height).containsPoint(p);
+}
+
 Rect Node::getBoundingBox() const {
   const Mat4 m = getNodeToParentTransform();
   const Vec2 corners[4] = {m.transformPoint({0, 0}), m.transformPoint({contentSize_.width, 0}),

@@ -25,6 +25,7 @@
 namespace eng {
 
 class Renderer;
+class Touch;
 class Action;
 class Scheduler;
 class ActionManager;
@@ -104,6 +105,9 @@ class Node : public Ref {
   Mat4 getWorldToNodeTransform() const { return getNodeToWorldTransform().inverse(); }
   Vec2 convertToNodeSpace(const Vec2& world) const;
   Vec2 convertToWorldSpace(const Vec2& local) const;
+  Vec2 convertTouchToNodeSpace(const Touch* touch) const;
+  // Whether a world point lies inside (0, 0, content size) in this node's space.
+  bool hitTest(const Vec2& world) const;
   // (0, 0, content size) transformed into the parent's space (axis-aligned hull).
   Rect getBoundingBox() const;
 

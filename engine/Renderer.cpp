@@ -122,7 +122,7 @@ void Renderer::render() {
   for (const RenderCommand* c : queue_) lastOwners_.push_back(c->owner);
   scissorStack_.clear();
   if (executing_) {
-    for (RenderCommand* c : queue_) c->execute(*this);
+    executeQueue();
     if (!scissorStack_.empty()) glDisable(GL_SCISSOR_TEST);
   } else {
     // Keep the scissor bookkeeping observable without GL.
@@ -133,6 +133,62 @@ void Renderer::render() {
   lastStats_ = stats_;
   lastVisit_.swap(visit_);
   clearQueue();
+}
+
+namespace {
+bool mergeable(const BatchCommand& b) { return !b.programState && b.primitive != Primitive::LINE_STRIP; }
+bool sameState(const BatchCommand& a, const BatchCommand& b) {
+  return mergeable(b) && a.primitive == b.primitive && a.texture == b.texture && a.alphaTexture == b.alphaTexture &&
+         a.blend == b.blend && (a.primitive != Primitive::LINES || a.lineWidth == b.lineWidth) &&
+         (a.primitive != Primitive::POINTS || a.pointSize == b.pointSize);
+}
+}  // namespace
+
+// Consecutive batches with the same state are drawn with one call: their vertices are taken
+// into window space on the CPU (cheaper under a software rasteriser than one call per node).
+void Renderer::executeQueue() {
+  const size_t n = queue_.size();
+  size_t i = 0;
+  while (i < n) {
+    RenderCommand* c = queue_[i];
+    if (c->kind() != RenderCommand::Kind::BATCH) {
+      c->execute(*this);
+      ++i;
+      continue;
+    }
+    auto* first = static_cast<BatchCommand*>(c);
+    size_t j = i + 1;
+    if (mergeable(*first))
+      while (j < n && queue_[j]->kind() == RenderCommand::Kind::BATCH &&
+             sameState(*first, *static_cast<BatchCommand*>(queue_[j])))
+        ++j;
+    if (j == i + 1) {
+      first->execute(*this);
+      ++i;
+      continue;
+    }
+    merged_.primitive = first->primitive;
+    merged_.texture = first->texture;
+    merged_.alphaTexture = first->alphaTexture;
+    merged_.blend = first->blend;
+    merged_.lineWidth = first->lineWidth;
+    merged_.pointSize = first->pointSize;
+    merged_.programState.reset();
+    merged_.modelView = Mat4::identity();
+    merged_.vertices.clear();
+    for (size_t k = i; k < j; ++k) {
+      const auto* b = static_cast<const BatchCommand*>(queue_[k]);
+      const float* m = b->modelView.m;
+      for (const V2F_C4B_T2F& v : b->vertices) {
+        V2F_C4B_T2F w = v;
+        w.pos = Vec2(m[0] * v.pos.x + m[4] * v.pos.y + m[12], m[1] * v.pos.x + m[5] * v.pos.y + m[13]);
+        merged_.vertices.push_back(w);
+      }
+    }
+    merged_.execute(*this);
+    merged_.texture.reset();
+    i = j;
+  }
 }
 
 void BatchCommand::execute(Renderer& r) {

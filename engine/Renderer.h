@@ -137,7 +137,9 @@ class Renderer {
 
  private:
   class ScissorCommand;
+  void executeQueue();
   std::vector<RenderCommand*> queue_;
+  BatchCommand merged_;
   std::deque<BatchCommand> batches_;
   size_t batchesUsed_ = 0;
   std::deque<std::unique_ptr<RenderCommand>> scissors_;

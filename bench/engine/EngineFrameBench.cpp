@@ -1,7 +1,10 @@
 // Cost of one engine frame: 300 sprites, 200 labels (20 of them changing text every frame, as
 // read-outs do) and a 512-point polyline rebuilt every frame, at 960 × 640.
-//   BM_Engine_FrameGL        the whole frame into an offscreen framebuffer, glFinish included
-//   BM_Engine_FrameHeadless  the same scene without GL: actions, updates, visit, recording
+//   BM_Engine_FrameGL        the whole frame into an offscreen framebuffer, glFinish included;
+//                            /0 "mixed": textures and label sizes alternate in draw order (no two
+//                            neighbours share state), /1 "grouped": sprites of one image and
+//                            labels of one size are neighbours, as in a table, so draws merge
+//   BM_Engine_FrameHeadless  the mixed scene without GL: actions, updates, visit, recording
 // Without an X display the program runs itself again under xvfb-run.
 #include <GL/glew.h>
 #include <benchmark/benchmark.h>
@@ -32,21 +35,21 @@ struct BenchScene {
   std::vector<Vec2> points = std::vector<Vec2>(kTracePoints);
   int frame = 0;
 
-  void build() {
+  void build(bool grouped) {
     scene = Scene::create();
     Director::getInstance()->runWithScene(scene);
     const char* images[] = {"PeakIcon.png", "WhiteBubbleTextureMap.png", "SpectrumIconSelected.png",
                             "ButtonUnselected.png", "OuterWheel.png"};
     for (int i = 0; i < kSprites; ++i) {
-      Sprite* s = Sprite::create(images[i % 5]);
+      Sprite* s = Sprite::create(images[grouped ? i * 5 / kSprites : i % 5]);
       s->setPosition(float(20 + (i * 37) % 920), float(20 + (i * 53) % 600));
       s->setScale(0.5f);
       s->setColor(Color3B(255, uint8_t(i * 7), uint8_t(i * 13)));
       if (i % 10 == 0) s->runAction(RepeatForever::create(RotateBy::create(1.5f, 360)));
-      scene->addChild(s, i % 3);
+      scene->addChild(s, grouped ? 0 : i % 3);
     }
     for (int i = 0; i < kLabels; ++i) {
-      Label* l = Label::createWithTTF("-00000.00dBm", Label::DEFAULT_FONT, i % 2 ? 13 : 16);
+      Label* l = Label::createWithTTF("-00000.00dBm", Label::DEFAULT_FONT, grouped ? 13 : (i % 2 ? 13 : 16));
       l->setPosition(float(60 + (i * 71) % 840), float(15 + (i * 29) % 610));
       scene->addChild(l, 5);
       labels.push_back(l);
@@ -79,7 +82,8 @@ void BM_Engine_FrameGL(benchmark::State& state) {
   }
   d->setOpenGLView(view.get());
   BenchScene b;
-  b.build();
+  b.build(state.range(0) == 1);
+  state.SetLabel(state.range(0) == 1 ? "grouped" : "mixed");
   for (int i = 0; i < 5; ++i) {  // warm the caches: textures, glyphs, programs
     b.animate();
     d->stepFrame(1.f / 60);
@@ -95,14 +99,14 @@ void BM_Engine_FrameGL(benchmark::State& state) {
   if (stats.drawCalls == 0) state.SkipWithError("nothing was drawn");
   d->reset();
 }
-BENCHMARK(BM_Engine_FrameGL)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_Engine_FrameGL)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_Engine_FrameHeadless(benchmark::State& state) {
   FileUtils::getInstance().setResourceRoot(TARVO_BINARY_DIR);
   Director* d = Director::getInstance();
   d->initHeadless(Size(960, 640));
   BenchScene b;
-  b.build();
+  b.build(false);
   d->stepFrame(1.f / 60);
   for (auto _ : state) {
     b.animate();

@@ -108,20 +108,19 @@ class Recorder : public Node {
 
 TEST_F(ActionTest, UpdatesRunByPriorityThenSchedulingOrder) {
   std::vector<std::string> log;
-  Recorder* late = Recorder::create(&log, "late");
+  RefPtr<Recorder> late = Recorder::create(&log, "late");  // held by its owner, like the screen log
   Recorder* a = Recorder::create(&log, "a");
   Recorder* b = Recorder::create(&log, "b");
   Recorder* early = Recorder::create(&log, "early");
   for (Node* n : {static_cast<Node*>(a), static_cast<Node*>(b), static_cast<Node*>(early)}) scene->addChild(n);
   // Not in the scene: a scheduler-level update at 10000 still runs, after every node.
-  director().getScheduler()->scheduleUpdate(late, 10000, false);
+  director().getScheduler()->scheduleUpdate(late.get(), 10000, false);
   b->scheduleUpdate();
   a->scheduleUpdate();
   early->scheduleUpdateWithPriority(-5);
   director().stepFrame(0.016f);
   EXPECT_EQ(log, (std::vector<std::string>{"early", "b", "a", "late"}));
-  RefPtr<Recorder> keepLate = late;
-  director().getScheduler()->unscheduleUpdate(late);
+  director().getScheduler()->unscheduleUpdate(late.get());
 }
 
 TEST_F(ActionTest, OneShotTimerFiresOnceAfterItsDelayAndCanBeCancelled) {

@@ -229,6 +229,21 @@ TEST_F(NodeTest, SpaceConversionsComposeParentsAndInvert) {
   EXPECT_NEAR(p.y, 110, 1e-4);
 }
 
+TEST_F(NodeTest, HitTestUsesTheNodesOwnSpace) {
+  Node* parent = Node::create();
+  parent->setPosition(100, 0);
+  Node* n = Node::create();
+  n->setContentSize(Size(50, 20));
+  n->setAnchorPoint(Vec2(1, 0.5f));  // right-centre anchored, as a value text
+  n->setPosition(200, 100);
+  parent->addChild(n);
+  EXPECT_TRUE(n->hitTest(Vec2(260, 100)));
+  EXPECT_FALSE(n->hitTest(Vec2(240, 100)));
+  EXPECT_FALSE(n->hitTest(Vec2(260, 111)));
+  n->setScaleY(-1);  // mirrored nodes still hit where they are drawn
+  EXPECT_TRUE(n->hitTest(Vec2(260, 105)));
+}
+
 TEST_F(NodeTest, AutoreleasedNodesDieAtFrameEndUnlessSomethingHoldsThem) {
   runScene();
   bool loose = false, added = false, held = false;
