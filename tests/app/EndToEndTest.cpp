@@ -1,4 +1,4 @@
-// The real binary on a fresh home directory: it shows its window within a few seconds, the
+// The real binary on a fresh home directory (holding only an old-format working configuration): it shows its window within a few seconds, the
 // window shows the graticule, the demo watermark and the read-out labels, and closing it (the
 // window system's quit, here SIGTERM, which SDL turns into a quit event) saves the working
 // settings and ends the process with status 0.
@@ -108,6 +108,15 @@ int countBright(const eng::Image& img, int x0, int y0, int x1, int y1) {
 TEST(EndToEnd, TheApplicationShowsTheDemoSceneAndSavesOnClose) {
   ASSERT_TRUE(std::getenv("DISPLAY")) << "needs an X display (the test re-runs itself under xvfb-run)";
   tarvo::testing::TempDir home;
+  // A working configuration in the older format: loading keeps it as it is, so only the save on
+  // close can turn it into the current format.
+  const std::string settingsPath = home.path() + "/config/tarvo/settings.sqlite3";
+  {
+    eng::UserDefault old(settingsPath);
+    old.setIntegerForKey("config0.version", 0);
+    old.setIntegerForKey("config0.graticule", 31);
+    ASSERT_TRUE(old.flush());
+  }
   Child app = spawnApp(home.path());
   ASSERT_GT(app.pid, 0) << "could not start " << TARVO_BINARY_DIR << "/app/tarvo";
 
@@ -145,8 +154,8 @@ TEST(EndToEnd, TheApplicationShowsTheDemoSceneAndSavesOnClose) {
   ASSERT_TRUE(exited) << "no exit within 10 s of SIGTERM";
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  eng::UserDefault settings(home.path() + "/config/tarvo/settings.sqlite3");
-  EXPECT_EQ(settings.getIntegerForKey("config0.version", -1), 1);
+  eng::UserDefault settings(settingsPath);
+  EXPECT_EQ(settings.getIntegerForKey("config0.version", -1), 1) << "saved on close";
   EXPECT_EQ(settings.getIntegerForKey("config0.graticule", -1), 31);
 }
 
