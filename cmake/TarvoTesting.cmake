@@ -7,7 +7,9 @@
 # THREADS (or LABELS threads) marks a suite whose tests run several threads against each
 # other: `make check-sanitizers` runs exactly these under ThreadSanitizer (ctest -L threads).
 # Such suites are also dependencies of the target tarvo_threaded_tests, so a ThreadSanitizer
-# build compiles only them.
+# build compiles only them. A suite whose own sources start threads (std::thread, std::jthread,
+# std::async, pthread_create) is marked without being asked; one whose threads start inside
+# the code under test (a controller or link thread) needs THREADS.
 include(GoogleTest)
 
 if(NOT TARGET tarvo_threaded_tests)
@@ -23,6 +25,18 @@ function(tarvo_add_test)
   set(labels ${T_LABELS})
   if(T_GL)
     list(APPEND labels gl)
+  endif()
+  if(NOT T_THREADS)
+    foreach(src IN LISTS T_SOURCES)
+      get_filename_component(path ${src} ABSOLUTE)
+      if(EXISTS ${path})
+        file(STRINGS ${path} starts REGEX "std::(thread|jthread|async)|pthread_create" LIMIT_COUNT 1)
+        if(starts)
+          set(T_THREADS ON)
+          break()
+        endif()
+      endif()
+    endforeach()
   endif()
   if(T_THREADS AND NOT "threads" IN_LIST labels)
     list(APPEND labels threads)

@@ -8,12 +8,17 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "fuzz/harness/Harness.h"
 
 namespace tarvo::fuzz {
+
+// Test names show the harness, not its bytes.
+void PrintTo(const Harness& h, std::ostream* os) { *os << h.name; }
+
 namespace {
 
 std::vector<std::string> inputFiles(const std::string& dir) {
