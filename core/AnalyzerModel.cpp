@@ -136,7 +136,8 @@ void AnalyzerModel::resetPowerData() {
   live.rollingHistory.clear();
   live.processedRollingHistory.clear();
   powerDataChanged = true;
-  powerMeasurements.fill(notAvailable());
+  // The read-out reads these without a lock, field by field, as relaxed atomics.
+  for (float& m : powerMeasurements) std::atomic_ref<float>(m).store(notAvailable(), std::memory_order_relaxed);
 }
 
 void AnalyzerModel::resetCursorSamples() { cursorSamples = CursorSamples{}; }
