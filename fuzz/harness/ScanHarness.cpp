@@ -32,6 +32,8 @@
 #include "core/AnalyzerModel.h"
 #include "fuzz/harness/FuzzInput.h"
 #include "fuzz/harness/Harness.h"
+#include "tools/sim/AccessPointPopulation.h"
+#include "tools/sim/FrameEncoder.h"
 
 namespace tarvo::fuzz {
 
@@ -243,6 +245,20 @@ std::vector<Seed> scanSeeds() {
   auto cut = frame(HEADER_MEASURED, {home, cafe});
   cut.resize(cut.size() - 10);
   seeds.push_back({"gen2-cut-short", cut});
+
+  // Scan cycles of the simulator's access-point population, as each generation reports them.
+  const sim::AccessPointPopulation population(20240611);
+  for (int code : {6, 7}) {
+    int index = 0;
+    for (int cycle = 0; cycle < 3; ++cycle) {
+      for (const sim::Bytes& f : sim::encodeScanCycle(population.scan(code, cycle, 12))) {
+        FuzzInputWriter w;
+        w.u8(static_cast<uint8_t>((code == 7 ? HEADER_DUAL_BAND : 0) | HEADER_SCREEN_LOG | (cycle == 1 ? HEADER_CONNECTED : 0)));
+        w.append(f);
+        seeds.push_back({"sim-gen" + std::to_string(code) + "-" + std::to_string(index++), w.bytes()});
+      }
+    }
+  }
   return seeds;
 }
 
