@@ -11,7 +11,8 @@
 // next frame.
 //
 // Invariants after each step:
-//   - the controller state is one of the twelve states;
+//   - the controller state is one of the twelve states, the trigger status one of three, the
+//     run control one of four, and a scan cycle never counts more than its first frame;
 //   - a sweep history never holds more than its 510 rows, its last sweep fits its row;
 //   - a heat map has levels x bins cells, 1 to 256 levels, at most a row of bins, and counts
 //     exactly one entry per bin for each of the newest (at most 50) history rows;
@@ -293,6 +294,12 @@ struct Session {
     if (!log.broken.empty()) return log.broken;
     const int32_t state = handler.linkState().state;
     if (state < STATE_START_DISCOVERY || state > STATE_STOPPED) return "controller state " + std::to_string(state);
+    // A scan cycle is one frame, or a full frame of 20 records and the one after it.
+    if (handler.linkState().scanFrames > 1) return "scanFrames " + std::to_string(handler.linkState().scanFrames);
+    const int32_t trigger = model.runtime.triggerStatus;
+    if (trigger < 0 || trigger > 2) return "triggerStatus " + std::to_string(trigger);
+    const int32_t pause = model.runtime.acquisitionPause;
+    if (pause < ACQ_RUN || pause > ACQ_SINGLE_CAPTURED) return "acquisitionPause " + std::to_string(pause);
     const size_t buffered = handler.bufferedBytes();
     if (buffered > LARGEST_FRAME) return "reassembly buffer holds " + std::to_string(buffered) + " bytes";
     const int decoder = handler.decoderGeneration();
