@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 XVFB := xvfb-run -a -s "-screen 0 1280x800x24"
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench check-sanitizers fuzz clean
 
 all: build
 
@@ -34,8 +34,18 @@ test: build
 	  $(XVFB) ctest --output-on-failure -j $(JOBS); \
 	fi
 
+# Sanitizer builds in their own directories (build-asan, build-tsan): every GL-free test under
+# AddressSanitizer + UndefinedBehaviorSanitizer, the suites labelled `threads` under
+# ThreadSanitizer, then each fuzz target for FUZZ_SECONDS (default 60). See scripts/check-sanitizers.
+check-sanitizers: deps
+	@JOBS=$(JOBS) bash scripts/check-sanitizers
+
+# Only the fuzz build and the fuzz run (FUZZ_SECONDS per target).
+fuzz: deps
+	@JOBS=$(JOBS) SANITIZER_STEPS=fuzz bash scripts/check-sanitizers
+
 bench: build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done; true
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-tsan

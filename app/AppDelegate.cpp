@@ -83,7 +83,9 @@ bool AppDelegate::applicationDidFinishLaunching() {
     });
   }
   // 10 to 12.
-  if (options_.startAcquisition) acquisition_ = Acquisition::start(model, *clock_);
+  if (options_.startAcquisition)
+    acquisition_ = options_.acquisitionFactory ? options_.acquisitionFactory(model, *clock_)
+                                               : Acquisition::start(model, *clock_);
   return true;
 }
 

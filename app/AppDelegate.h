@@ -15,6 +15,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "app/Acquisition.h"
@@ -49,6 +50,9 @@ class AppDelegate : public eng::Application {
     eng::Clock* clock = nullptr;       // the system clock when null
     bool startAcquisition = true;      // false: no link and no controller (tests)
     bool reportFirstFrame = true;      // one line on stdout once the first frame is drawn
+    // Builds the link and the acquisition delegate; Acquisition::start when empty (tests put a
+    // recording stand-in here).
+    std::function<std::unique_ptr<Acquisition>(AnalyzerModel&, eng::Clock&)> acquisitionFactory;
   };
 
   AppDelegate();

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
+#include <initializer_list>
 
 #include "accesspoints/model/AccessPointList.h"
 #include "accesspoints/model/Utilization.h"
@@ -427,20 +427,28 @@ void MainScene::layoutReadoutLabels(float /*f*/, float v) {
     labels_[r]->setPosition({x0 + x, y0 + y});
   };
   // A column of one to three labels, stacked from the top of the strip.
+  // A column of up to three labels stacked in the strip. Fixed-size, so a frame allocates nothing.
   struct Column {
-    float width;
-    std::vector<Readout> labels;
+    float width = 0;
+    std::array<Readout, 3> labels{};
+    size_t count = 0;
+    Column() = default;
+    Column(float w, std::initializer_list<Readout> l) : width(w) {
+      for (Readout r : l) add(r);
+    }
+    void add(Readout r) {
+      if (count < labels.size()) labels[count++] = r;
+    }
   };
-  auto layoutColumns = [&](const std::vector<Column>& columns) {
+  auto layoutColumns = [&](std::initializer_list<Column> columns) {
     float sum = 0;
     for (const Column& c : columns) sum += c.width;
     const float gap = std::max(0.0f, (W - sum) / float(columns.size() + 1));
     float x = gap;
     for (const Column& c : columns) {
       const float centre = x + c.width / 2;
-      const size_t n = c.labels.size();
       static const float heights[4][3] = {{0, 0, 0}, {0.5f, 0, 0}, {0.75f, 0.25f, 0}, {0.75f, 0.5f, 0.25f}};
-      for (size_t i = 0; i < n && i < 3; ++i) place(c.labels[i], centre, heights[n][i] * h);
+      for (size_t i = 0; i < c.count; ++i) place(c.labels[i], centre, heights[c.count][i] * h);
       x += c.width + gap;
     }
   };
@@ -484,30 +492,36 @@ void MainScene::layoutReadoutLabels(float /*f*/, float v) {
                    {w.Hz, {HORIZONTAL_SCALE}}});
   } else {
     // One amplitude row per trace slot that draws a trace.
-    std::vector<Readout> yPos, yDiff;
+    Column yPos(w.Ypos, {}), yDiff(w.Ydiff, {});
+    Readout firstPos = CURSOR_Y_POSITION_1, firstDiff = CURSOR_Y_DIFFERENCE_1;
     for (int s = 0; s < 3; ++s) {
       if (!isCursorTraceRow(sanitizeTraceType(m.spectrum.traceTypes[s]))) continue;
-      yPos.push_back(Readout(CURSOR_Y_POSITION_1 + 2 * s));
-      yDiff.push_back(Readout(CURSOR_Y_DIFFERENCE_1 + 2 * s));
+      if (yPos.count == 0) {
+        firstPos = Readout(CURSOR_Y_POSITION_1 + 2 * s);
+        firstDiff = Readout(CURSOR_Y_DIFFERENCE_1 + 2 * s);
+      }
+      yPos.add(Readout(CURSOR_Y_POSITION_1 + 2 * s));
+      yDiff.add(Readout(CURSOR_Y_DIFFERENCE_1 + 2 * s));
     }
     const float sixWidths = w.Ypos + w.A + w.X + w.Ydiff + w.X + w.Hz;
     if (menus_->isWide() && sixWidths <= W) {
       layoutColumns({{w.A, {AMPLITUDE_SCALE}},
-                     {w.Ypos, yPos},
+                     yPos,
                      {w.X, {CURSOR_X_POSITION}},
-                     {w.Ydiff, yDiff},
+                     yDiff,
                      {w.X, {CURSOR_X_DIFFERENCE}},
                      {w.Hz, {HORIZONTAL_SCALE}}});
-    } else if (yPos.size() == 1) {
+    } else if (yPos.count == 1) {
       layoutColumns({{w.A, {AMPLITUDE_SCALE}},
                      {w.X, {CURSOR_X_POSITION, CURSOR_X_DIFFERENCE}},
-                     {w.Y, {yPos[0], yDiff[0]}},
+                     {w.Y, {firstPos, firstDiff}},
                      {w.Hz, {HORIZONTAL_SCALE}}});
     } else {
+      yPos.width = yDiff.width = w.Y;
       layoutColumns({{std::max(w.Hz, w.Y), {AMPLITUDE_SCALE, HORIZONTAL_SCALE}},
                      {w.X, {CURSOR_X_POSITION, CURSOR_X_DIFFERENCE}},
-                     {w.Y, yPos},
-                     {w.Y, yDiff}});
+                     yPos,
+                     yDiff});
     }
   }
 

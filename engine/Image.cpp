@@ -24,7 +24,7 @@ bool decodePng(const uint8_t* bytes, size_t size, Image& out, std::string* error
   }
   img.format = PNG_FORMAT_RGBA;
   // Refuse absurd headers before allocating (a corrupt file must not exhaust memory).
-  if (img.width == 0 || img.height == 0 || img.width > 16384 || img.height > 16384) {
+  if (img.width == 0 || img.height == 0 || img.width > 8192 || img.height > 8192) {
     if (error) *error = "image size out of range";
     png_image_free(&img);
     return false;

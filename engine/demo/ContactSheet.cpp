@@ -1,12 +1,14 @@
 // Renders the contact sheet of every interface image offscreen and writes it as a PNG.
-//   eng_contact_sheet [output.png]      (needs an X display, e.g. under xvfb-run)
+//   eng_contact_sheet [output.png]      (runs itself under Xvfb when no display is set)
 #include <cstdio>
 
 #include "engine/Engine.h"
 #include "engine/demo/ContactSheet.h"
+#include "engine/testing/Xvfb.h"
 
 int main(int argc, char** argv) {
   using namespace eng;
+  eng::testing::reexecUnderXvfbIfNoDisplay(argc, argv);
   const std::string out = argc > 1 ? argv[1] : "contact_sheet.png";
   Director* d = Director::getInstance();
   GLView* view = GLView::createOffscreen(Size(960, 640));

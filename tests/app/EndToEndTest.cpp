@@ -1,9 +1,11 @@
-// The real binary on a fresh home directory: it shows its window within a few seconds, the
-// window shows the graticule, the demo watermark and the read-out labels, and closing it (the
+// The real binary on a fresh home directory (holding only an old-format working configuration): it shows its window within a few seconds, the
+// window shows the graticule, the demo watermark and the read-out labels, a resize lays the
+// scene out again at the new size, and closing it (the
 // window system's quit, here SIGTERM, which SDL turns into a quit event) saves the working
 // settings and ends the process with status 0.
 //
-// The capture of the window (read from the X server, XCapture.h) is kept as build/tests/app/end_to_end_window.png.
+// The captures of the window (read from the X server, XCapture.h) are kept as
+// build/tests/app/end_to_end_window.png and end_to_end_resized.png.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -76,6 +78,18 @@ bool waitForOutput(Child& c, const std::string& needle, std::chrono::millisecond
   return c.output.find(needle) != std::string::npos;
 }
 
+// Runs a program with arguments and waits; its exit status, or -1.
+int runProgram(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid;
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 bool waitForExit(pid_t pid, int& status, std::chrono::milliseconds timeout) {
   const auto end = Clock::now() + timeout;
   while (Clock::now() < end) {
@@ -108,6 +122,15 @@ int countBright(const eng::Image& img, int x0, int y0, int x1, int y1) {
 TEST(EndToEnd, TheApplicationShowsTheDemoSceneAndSavesOnClose) {
   ASSERT_TRUE(std::getenv("DISPLAY")) << "needs an X display (the test re-runs itself under xvfb-run)";
   tarvo::testing::TempDir home;
+  // A working configuration in the older format: loading keeps it as it is, so only the save on
+  // close can turn it into the current format.
+  const std::string settingsPath = home.path() + "/config/tarvo/settings.sqlite3";
+  {
+    eng::UserDefault old(settingsPath);
+    old.setIntegerForKey("config0.version", 0);
+    old.setIntegerForKey("config0.graticule", 31);
+    ASSERT_TRUE(old.flush());
+  }
   Child app = spawnApp(home.path());
   ASSERT_GT(app.pid, 0) << "could not start " << TARVO_BINARY_DIR << "/app/tarvo";
 
@@ -123,6 +146,15 @@ TEST(EndToEnd, TheApplicationShowsTheDemoSceneAndSavesOnClose) {
   eng::Image shot;
   const bool captured = apptest::captureWindow("Tarvo", shot);
   if (captured) eng::savePng(std::string(TARVO_BINARY_DIR) + "/tests/app/end_to_end_window.png", shot, true);
+
+  // A resize: the scene rebuilds for the new size on the next frames.
+  // Moved to the screen's corner first, so the larger window still fits the 1280 × 800 screen.
+  const bool resized = runProgram({"xdotool", "search", "--name", "^Tarvo$", "windowmove", "0", "0"}) == 0 &&
+                       runProgram({"xdotool", "search", "--name", "^Tarvo$", "windowsize", "1200", "700"}) == 0;
+  usleep(1000 * 1000);
+  eng::Image bigger;
+  const bool capturedBigger = apptest::captureWindow("Tarvo", bigger);
+  if (capturedBigger) eng::savePng(std::string(TARVO_BINARY_DIR) + "/tests/app/end_to_end_resized.png", bigger, true);
 
   kill(app.pid, SIGTERM);
   int status = 0;
@@ -142,11 +174,20 @@ TEST(EndToEnd, TheApplicationShowsTheDemoSceneAndSavesOnClose) {
   EXPECT_GT(countBright(shot, 0, 570, 200, 640), 30) << "amplitude scale label";
   EXPECT_GT(countBright(shot, 760, 570, 960, 640), 30) << "horizontal scale label";
 
+  EXPECT_TRUE(resized) << "xdotool could not resize the window";
+  if (resized && capturedBigger) {
+    ASSERT_EQ(bigger.width, 1200);
+    ASSERT_EQ(bigger.height, 700);
+    EXPECT_GT(countGrey(bigger, 1194, 100, 1200, 560, 127, 6), 300) << "right border at the new width";
+    EXPECT_GT(countBright(bigger, 1000, 630, 1200, 700), 30) << "horizontal scale label at the new right end";
+    EXPECT_GT(countGrey(bigger, 472, 254, 728, 350, 65, 12), 200) << "watermark centred on the new window";
+  }
+
   ASSERT_TRUE(exited) << "no exit within 10 s of SIGTERM";
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  eng::UserDefault settings(home.path() + "/config/tarvo/settings.sqlite3");
-  EXPECT_EQ(settings.getIntegerForKey("config0.version", -1), 1);
+  eng::UserDefault settings(settingsPath);
+  EXPECT_EQ(settings.getIntegerForKey("config0.version", -1), 1) << "saved on close";
   EXPECT_EQ(settings.getIntegerForKey("config0.graticule", -1), 31);
 }
 

@@ -186,3 +186,42 @@ TEST_F(StartupTest, WithoutAnAccessoryTheDemoFeedsTheModel) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records what the application asks of the link.
+struct RecordingAcquisition : Acquisition {
+  explicit RecordingAcquisition(std::vector<bool>& calls) : calls_(calls) {}
+  void setLinkPaused(bool paused) override { calls_.push_back(paused); }
+  std::vector<bool>& calls_;
+};
+
+TEST_F(StartupTest, BackgroundReleasesAConnectedAccessoryAndForegroundLetsTheLinkLookAgain) {
+  std::vector<bool> calls;
+  AppDelegate::Options o = options();
+  o.startAcquisition = true;
+  o.acquisitionFactory = [&calls](AnalyzerModel&, eng::Clock&) {
+    return std::unique_ptr<Acquisition>(new RecordingAcquisition(calls));
+  };
+  AppDelegate app(o);
+  ASSERT_TRUE(app.applicationDidFinishLaunching());
+  ASSERT_TRUE(app.hasAcquisition());
+
+  model.setConnected(true);
+  app.applicationDidEnterBackground();
+  EXPECT_EQ(calls, (std::vector<bool>{true})) << "the accessory is released";
+  EXPECT_TRUE(model.runtime.connectionsBlocked) << "and none is taken while in the background";
+  app.applicationWillEnterForeground();
+  EXPECT_EQ(calls, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(model.runtime.connectionsBlocked);
+
+  calls.clear();
+  model.setConnected(false);
+  app.applicationDidEnterBackground();
+  EXPECT_TRUE(calls.empty()) << "nothing to release without an accessory";
+  EXPECT_TRUE(model.runtime.connectionsBlocked);
+  app.applicationWillEnterForeground();
+  EXPECT_EQ(calls, (std::vector<bool>{false}));
+}
+
+}  // namespace

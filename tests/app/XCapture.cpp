@@ -24,11 +24,20 @@ Window findWindow(Display* d, Window w, const char* title) {
   }
   return found;
 }
+// A failed request (a window partly off the screen cannot be read) is reported as false
+// instead of ending the process.
+bool g_xError = false;
+int onXError(Display*, XErrorEvent*) {
+  g_xError = true;
+  return 0;
+}
 }  // namespace
 
 bool captureWindow(const char* title, eng::Image& out) {
   Display* d = XOpenDisplay(nullptr);
   if (!d) return false;
+  g_xError = false;
+  XErrorHandler previous = XSetErrorHandler(onXError);
   const Window w = findWindow(d, DefaultRootWindow(d), title);
   bool ok = false;
   XWindowAttributes attrs;
@@ -50,8 +59,10 @@ bool captureWindow(const char* title, eng::Image& out) {
       ok = true;
     }
   }
+  XSync(d, False);
+  XSetErrorHandler(previous);
   XCloseDisplay(d);
-  return ok;
+  return ok && !g_xError;
 }
 
 }  // namespace apptest

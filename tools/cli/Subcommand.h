@@ -23,5 +23,7 @@ struct Subcommand {
 const std::vector<Subcommand>& subcommands();
 
 int runSimulate(const std::vector<std::string>& args);
+int runReplay(const std::vector<std::string>& args);
+int runRecord(const std::vector<std::string>& args);
 
 }  // namespace tarvo::cli

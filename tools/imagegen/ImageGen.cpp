@@ -58,14 +58,13 @@ const RGBA ICON = rgb(205, 205, 210);
 const RGBA ACCENT = rgb(0, 153, 239);
 
 // A bordered rounded panel filling the canvas.
-void panel(Canvas& c, float r, RGBA fill, RGBA edge, float rtl, float rtr, float rbr, float rbl, float border = 1.5f) {
+void panel(Canvas& c, RGBA fill, RGBA edge, float rtl, float rtr, float rbr, float rbl, float border = 1.5f) {
   const float w = float(c.width()), h = float(c.height());
-  (void)r;
   Sdf shape = roundRect(0.5f, 0.5f, w - 0.5f, h - 0.5f, rtl, rtr, rbr, rbl);
   c.fill(shape, edge);
   c.fill(inset(shape, border), fill);
 }
-void panel(Canvas& c, float r, RGBA fill, RGBA edge) { panel(c, r, fill, edge, r, r, r, r); }
+void panel(Canvas& c, float r, RGBA fill, RGBA edge) { panel(c, fill, edge, r, r, r, r); }
 
 // --- individual images -----------------------------------------------------------------------
 
@@ -131,12 +130,8 @@ void peakIcon() {
   Canvas c(32, 32);
   Sdf head = circle(16, 11, 9);
   Sdf tip = polygon({{8.2f, 15}, {23.8f, 15}, {16, 31}});
-  c.fill(unite(head, tip), WHITE);
-  c.fill(circle(16, 11, 3.5f), rgb(255, 255, 255, 0.0f));
-  // A hole in the head, cut by drawing the head again as an outline plus the tip.
-  Canvas d(32, 32);
-  d.fill(subtract(unite(head, tip), circle(16, 11, 3.5f)), WHITE);
-  save(d, "PeakIcon.png");
+  c.fill(subtract(unite(head, tip), circle(16, 11, 3.5f)), WHITE);  // with a hole in the head
+  save(c, "PeakIcon.png");
 }
 
 // A rounded bubble of w × h inside a cell, with a pointer: +1 at the bottom, −1 at the top, 0 none.
@@ -194,7 +189,7 @@ void simplePanels() {
   }
   {
     Canvas c(64, 64);
-    panel(c, 12, rgb(38, 38, 42, 0.97f), rgb(120, 120, 130), 12, 12, 12, 12, 2.f);
+    panel(c, rgb(38, 38, 42, 0.97f), rgb(120, 120, 130), 12, 12, 12, 12, 2.f);
     save(c, "AlertViewBackground.png");
   }
 }
@@ -320,7 +315,7 @@ void buttons() {
                           {"Single", 6, 6, 6, 6, false}};
     for (const Part& p : parts) {
       Canvas c(32, 32);
-      panel(c, 0, s.fill, s.edge, p.tl, p.tr, p.br, p.bl);
+      panel(c, s.fill, s.edge, p.tl, p.tr, p.br, p.bl);
       if (p.separator) c.fill(rect(30.5f, 4, 32, 28), s.edge);
       save(c, std::string("SegmentedControl") + p.name + s.name + ".png");
     }
@@ -352,11 +347,8 @@ void picker() {
   const RGBA frame = rgb(70, 70, 78);
   {
     Canvas c(16, 64);
-    c.fill(roundRect(0.5f, 0.5f, 17, 63.5f, 8, 0, 0, 8), frame);
-    c.fill(roundRect(3, 3, 17, 61, 6, 0, 0, 6), rgb(20, 20, 22, 0.0f));
-    Canvas d(16, 64);
-    d.fill(subtract(roundRect(0.5f, 0.5f, 17, 63.5f, 8, 0, 0, 8), roundRect(3, 3, 20, 61, 6, 0, 0, 6)), frame);
-    save(d, "left-edge.png");
+    c.fill(subtract(roundRect(0.5f, 0.5f, 17, 63.5f, 8, 0, 0, 8), roundRect(3, 3, 20, 61, 6, 0, 0, 6)), frame);
+    save(c, "left-edge.png");
   }
   {
     Canvas c(16, 64);
